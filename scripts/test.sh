@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Set-up, build and the whole test suite on a fresh Debian 12 machine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+bash scripts/build.sh
+QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j"$(nproc)"

@@ -1,0 +1,13 @@
+// CRC-32 (reflected, polynomial 0xEDB88320) with a chosen start register.
+// The register starts at `seed` instead of all ones; the result is the complemented register,
+// so seed 0xFFFFFFFF gives the ordinary CRC-32. Backed by zlib; thread-safe.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace base {
+
+uint32_t crc32_seeded(const uint8_t* data, size_t length, uint32_t seed);
+
+}  // namespace base

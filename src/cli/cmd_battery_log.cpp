@@ -1,0 +1,7 @@
+#include "cli/commands.h"
+
+namespace cli {
+
+int RunBatteryLog(const Args&) { return Fail(1, "not available yet"); }
+
+}  // namespace cli

@@ -1,0 +1,7 @@
+#include "cli/commands.h"
+
+namespace cli {
+
+int RunList(const Args&) { return Fail(1, "not available yet"); }
+
+}  // namespace cli

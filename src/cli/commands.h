@@ -1,0 +1,22 @@
+// korvan-cli commands. Each takes the arguments after the command name and returns the exit
+// status: 0 success, 1 failure (one English line on stderr), 2 bad usage.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace cli {
+
+using Args = std::vector<std::string>;
+
+int RunInfo(const Args& args);
+int RunList(const Args& args);
+int RunConvert(const Args& args);
+int RunVerify(const Args& args);
+int RunBlocks(const Args& args);
+int RunBatteryLog(const Args& args);
+
+// Prints "korvan-cli: <message>" on stderr and returns `status`.
+int Fail(int status, const std::string& message);
+
+}  // namespace cli
