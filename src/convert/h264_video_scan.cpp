@@ -45,14 +45,15 @@ int ScanVideo(InputFile& file, VideoScan* scan) {
   if (splitter.current_has_picture()) {
     if (int error = close_unit()) return error;
   }
+  if (all_sizes.empty()) return kMuxNoVideoSamples;
   if (scan->parameter_sets.sps().empty() || scan->parameter_sets.pps().empty()) {
     return kMuxNoParameterSets;
   }
-  if (all_sizes.empty()) return kMuxNoVideoSamples;
   scan->sps = *ParseSps(scan->parameter_sets.sps().front());
   scan->timing = TimingFromSps(scan->sps);
   scan->first_access_unit = any_idr ? idr_units.front() : 0;
-  scan->sample_sizes.assign(all_sizes.begin() + ptrdiff_t(scan->first_access_unit), all_sizes.end());
+  all_sizes.erase(all_sizes.begin(), all_sizes.begin() + ptrdiff_t(scan->first_access_unit));
+  scan->sample_sizes = std::move(all_sizes);
   scan->sync_samples.clear();
   for (uint64_t unit : idr_units) {
     scan->sync_samples.push_back(uint32_t(unit - scan->first_access_unit + 1));
