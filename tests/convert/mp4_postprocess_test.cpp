@@ -203,6 +203,7 @@ TEST_F(PostProcess, TablesBeforeAHandlerOrWithDifferingCountsAreReported) {
 }
 
 TEST_F(PostProcess, UnopenableFileIsReportedAndNotCreated) {
+  WriteBytes(path(), {0});
   const RunResult r = RunPostProcess(dir / "missing.mp4", Block(path()));
   EXPECT_EQ(r.outcome, PostProcessOutcome::cannotOpen);
   EXPECT_EQ(r.errorCode, 0);
