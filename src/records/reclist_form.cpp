@@ -9,15 +9,15 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "app/block_list_form.h"
+#include "app/form_font.h"
 #include "app/window_placement.h"
-#include "card/card_medium.h"
 #include "records/reclistloadth.h"
 #include "records/record_line.h"
 
 namespace {
 
 constexpr int kWindowNumber = 3;  // Wnd3XPos / Wnd3YPos
-constexpr int kFontHeight = 10;
 
 QString SelectAllCaption(bool nextChecks) {
   return nextChecks ? QStringLiteral("Выбрать все записи") : QStringLiteral("Снять выделение");
@@ -27,9 +27,7 @@ QString SelectAllCaption(bool nextChecks) {
 
 TRecListForm::TRecListForm(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Список записей"));
-  QFont f = font();
-  f.setPixelSize(kFontHeight);
-  setFont(f);
+  app::ApplyFormFont(*this);
   buildControls();
   resize(360, 320);
 }
@@ -87,23 +85,16 @@ void TRecListForm::buildControls() {
           [this] { app::RememberWindowPosition(*this, kWindowNumber); });
 }
 
-int TRecListForm::openFor(card::CardMedium& medium) {
-  records::RecListMedium m;
-  m.reader = medium.regionReader();
-  m.serviceSector = &medium.serviceSector;
-  m.imageMode = medium.imageMode;
-  m.N_s_s = medium.N_s_s;
-  m.s_s_bgn = medium.s_s_bgn;
-  m.s_s_end = medium.s_s_end;
-  m.writable = !medium.imageMode && medium.writable();
-  m.writeServiceSector = [&medium] { return medium.WriteCardServiceSector(); };
-  return openWith(m);
-}
-
 int TRecListForm::openWith(const records::RecListMedium& medium) {
   medium_ = medium;
   shownOnce_ = false;
   return exec();
+}
+
+void TRecListForm::showFor(const records::RecListMedium& medium) {
+  medium_ = medium;
+  shownOnce_ = false;
+  show();
 }
 
 void TRecListForm::showEvent(QShowEvent* event) {
@@ -256,7 +247,7 @@ bool TRecListForm::eventFilter(QObject* watched, QEvent* event) {
       return true;
     }
     if (watched == btnSelAll && ctrl && key->key() == Qt::Key_N) {
-      if (blockListOpener_) blockListOpener_(*this);
+      btnSelAllKeyDown();
       return true;
     }
   }
@@ -287,3 +278,10 @@ void TRecListForm::resizeEvent(QResizeEvent* event) {
 }
 
 bool TRecListForm::saveSnapshot(const QString& path) { return grab().save(path); }
+
+void TRecListForm::btnSelAllKeyDown() {
+  if (!medium_.reader) return;
+  if (!blockList_) blockList_ = new app::TBlockListForm(this);
+  const std::optional<records::TRecord> r = records_.at(size_t(selection_.current()));
+  blockList_->openFor(*medium_.reader, medium_.N_s_s, r ? &*r : nullptr, this);
+}

@@ -25,6 +25,9 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 
+namespace app {
+class TBlockListForm;
+}
 namespace card {
 class CardMedium;
 }
@@ -42,6 +45,8 @@ class TRecListForm : public QDialog {
   int openFor(card::CardMedium& medium);
   // The same over an already prepared medium view (tests, other front ends).
   int openWith(const records::RecListMedium& medium);
+  // Shows the window without waiting for it to close (tests, screenshots).
+  void showFor(const records::RecListMedium& medium);
 
   // Test seams: the folder choice (returns the chosen folder, empty when cancelled) and the
   // conversion launcher. Unset, the system folder dialog and the real worker are used.
@@ -53,10 +58,6 @@ class TRecListForm : public QDialog {
   // Opens the preview for convRecord(); set by whoever owns the preview window.
   void setPreviewOpener(std::function<void(TRecListForm&)> opener) {
     previewOpener_ = std::move(opener);
-  }
-  // Opens the block list for the current line; set by whoever owns that window.
-  void setBlockListOpener(std::function<void(TRecListForm&)> opener) {
-    blockListOpener_ = std::move(opener);
   }
 
   // What the preview and the block list read.
@@ -100,6 +101,7 @@ class TRecListForm : public QDialog {
   void CheckListBox1MouseDown(QMouseEvent* mouse);
   void CheckListBox1DblClick();
   void CheckListBox1ItemChanged(QListWidgetItem* item);
+  void btnSelAllKeyDown();
 
   void startQueue();
   int32_t blocksOf(int line) const;
@@ -129,6 +131,7 @@ class TRecListForm : public QDialog {
   QTimer* Timer1 = nullptr;
   QTimer* Timer2 = nullptr;
   QTimer* positionTimer_ = nullptr;
+  app::TBlockListForm* blockList_ = nullptr;  // made on first use, owned by this window
 
   records::RecListMedium medium_;
   records::RecordList records_;
@@ -142,7 +145,6 @@ class TRecListForm : public QDialog {
   records::ConversionLauncher launcherOverride_;
   FolderChooser folderChooser_;
   std::function<void(TRecListForm&)> previewOpener_;
-  std::function<void(TRecListForm&)> blockListOpener_;
   uint64_t scanGeneration_ = 0;  // drops lines a stopped scan posted after its stop
   bool syncing_ = false;          // check states are being set by the program
   bool scanCompleted_ = false;    // the last scan reached the ring end without failing

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "records/record_span.h"
+#include "records/block_ring.h"
+#include "records/read_info_sector.h"
+#include "records/record_line.h"
 
 namespace records {
 
@@ -109,17 +111,17 @@ BatteryLogResult WriteBatteryLog(card::RegionReader& reader, const TRecord& r,
   result.opened = true;
   if (ringBlocks == 0 || r.bss_index < 0) return result;
 
-  const int32_t blocks = RecordBlockCount(r);
+  const BlockRing ring{ringBlocks};
+  const int32_t blocks = RecordBlocks(r);
   uint32_t block = uint32_t(r.bss_index) % ringBlocks;
-  base::Sector sector;
-  for (int32_t i = 0; i < blocks; ++i, block = RingAdvance(block, 1, ringBlocks)) {
-    const bool read = reader.read_sector(block * 256 + 255, sector) == card::RegionReadResult::ok;
-    const card::ServiceSector info(sector);
-    if (!read || !info.has_magic()) {
+  InfoSectorRead info;
+  for (int32_t i = 0; i < blocks; ++i, block = ring.advance(block, 1)) {
+    ReadInfoSector(reader, block, info);
+    if (!info.ok || !info.hasMagic) {
       ++result.skipped;
       continue;
     }
-    const std::string line = BatteryLogLine(info);
+    const std::string line = BatteryLogLine(info.sector);
     if (std::fwrite(line.data(), 1, line.size(), file.get()) != line.size()) result.written = false;
     ++result.lines;
   }
