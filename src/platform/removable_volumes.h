@@ -1,20 +1,24 @@
-// The volumes that may hold a recorder card: the partitions of every removable, SD/MMC or USB
-// disk (a disk without partitions is listed itself), each with its node and mount point.
-// Built-in SD readers (mmcblk) report `removable` 0 and are listed anyway. Read from sysfs and
-// /proc/self/mountinfo; nothing is opened. Any thread.
+// The removable volumes the main window offers: disks that sysfs marks `removable`, every SD
+// card (mmcblk, whose built-in readers report removable 0) and every USB disk; for each, its
+// partitions, or the whole disk when it has none. Disks without a medium (size 0) are left
+// out. Each volume comes with its device path and mount point. Plain file reads; any thread.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace platform {
 
 struct RemovableVolume {
-  std::string devicePath;  // "/dev/sdb1", "/dev/mmcblk0p1", or "/dev/sdc" when unpartitioned
+  std::string devicePath;  // "/dev/sdb1", or "/dev/sdb" for an unpartitioned disk
+  std::string diskPath;    // "/dev/sdb"
   std::string mountPoint;  // empty when not mounted
+  uint64_t sizeBytes = 0;
+  bool wholeDisk = false;
 };
 
-// `sysRoot`, `devRoot` and `mountinfoPath` are the system's except in tests.
+// In kernel name order. The roots are "/sys", "/dev" and /proc/self/mountinfo except in tests.
 std::vector<RemovableVolume> ListRemovableVolumes(
     const std::string& sysRoot = "/sys", const std::string& devRoot = "/dev",
     const std::string& mountinfoPath = "/proc/self/mountinfo");
