@@ -1,0 +1,49 @@
+#include "app/block_list_form.h"
+
+#include <QPlainTextEdit>
+#include <QStringList>
+#include <QVBoxLayout>
+
+#include "app/form_font.h"
+#include "records/service_list_lines.h"
+
+namespace app {
+
+TBlockListForm::TBlockListForm(QWidget* parent) : QWidget(parent, Qt::Window) {
+  setWindowTitle(QStringLiteral("BlockList"));
+  ApplyFormFont(*this);
+  resize(665, 417);
+  mm = new QPlainTextEdit(this);
+  mm->setReadOnly(true);
+  mm->setLineWrapMode(QPlainTextEdit::NoWrap);
+  mm->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  mm->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  QFont mono(QStringLiteral("monospace"));
+  mono.setStyleHint(QFont::TypeWriter);
+  mono.setPixelSize(11);
+  mm->setFont(mono);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(mm);
+}
+
+void TBlockListForm::fill(card::RegionReader& reader, uint32_t nss,
+                          const records::TRecord* current) {
+  mm->clear();
+  if (!current) return;
+  QStringList lines;
+  for (const std::string& line : records::ListRecordBlocks(reader, nss, *current))
+    lines << QString::fromStdString(line);
+  mm->setPlainText(lines.join(QLatin1Char('\n')));
+}
+
+void TBlockListForm::openFor(card::RegionReader& reader, uint32_t nss,
+                             const records::TRecord* current, QWidget* owner) {
+  if (owner && parentWidget() != owner) setParent(owner, Qt::Window);
+  fill(reader, nss, current);
+  show();
+  raise();
+  activateWindow();
+}
+
+}  // namespace app
