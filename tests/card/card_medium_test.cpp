@@ -228,10 +228,11 @@ TEST(CardMediumFaults, APulledCardFailsReadsAndKeepsTheWorkingCopy) {
   ASSERT_TRUE(m.OpenMediumOn(volume, "mem"));
   base::Sector s{};
   ASSERT_EQ(m.ReadRegionSector(0, s), card::RegionReadResult::ok);
+  ASSERT_EQ(m.ReadRegionSector(1, s), card::RegionReadResult::ok);  // sequential: fills 1 MiB
   volume->pull_card();
-  EXPECT_EQ(m.ReadRegionSector(1, s), card::RegionReadResult::ok);  // still in the read-ahead
-  EXPECT_EQ(m.ReadRegionSector(8192 + 5, s), card::RegionReadResult::no_file);
-  EXPECT_EQ(m.ReadRegionSector(4000, s), card::RegionReadResult::no_file);
+  EXPECT_EQ(m.ReadRegionSector(2, s), card::RegionReadResult::ok);  // still in the read-ahead
+  EXPECT_EQ(m.ReadRegionSector(8192 + 5, s), card::RegionReadResult::short_read);
+  EXPECT_EQ(m.ReadRegionSector(4000, s), card::RegionReadResult::short_read);
   m.serviceSector.set_imei_sn(42);
   EXPECT_FALSE(m.ReadCardServiceSector());
   EXPECT_EQ(m.serviceSector.imei_sn(), 42u);
@@ -240,4 +241,28 @@ TEST(CardMediumFaults, APulledCardFailsReadsAndKeepsTheWorkingCopy) {
   ASSERT_TRUE(m.OpenMediumOn(volume, "mem"));
   EXPECT_FALSE(m.marked);
   EXPECT_FALSE(m.geometry.recognised);
+}
+
+TEST(CardMediumFaults, RawWritesNeedAWritableVolumeAndReportFailures) {
+  RecordingSink sink;
+  card::CardMedium m(sink);
+  auto readOnly = std::make_shared<platform::MemoryVolume>(std::vector<uint8_t>(64 * 512), false);
+  ASSERT_TRUE(m.OpenMediumOn(readOnly, "ro"));
+  int calls = 0;
+  EXPECT_FALSE(m.WithRawWrites([&](platform::RawVolume&) { return ++calls, true; }));
+  EXPECT_EQ(calls, 0);
+
+  auto memory = std::make_shared<platform::MemoryVolume>(std::vector<uint8_t>(64 * 512));
+  auto faulty = std::make_shared<platform::FaultyVolume>(memory);
+  ASSERT_TRUE(m.OpenMediumOn(faulty, "rw"));
+  base::Sector s{};
+  s.fill(0xAB);
+  EXPECT_TRUE(m.WithRawWrites([&](platform::RawVolume& v) {
+    return platform::WriteSectorAt(v, 3, s) && platform::WriteSectorAt(v, 4, s);
+  }));
+  EXPECT_EQ(memory->bytes()[4 * 512 + 511], 0xAB);
+  faulty->fail_write_on(3);
+  EXPECT_FALSE(m.WriteVolumeSector(5, s));
+  EXPECT_EQ(memory->bytes()[5 * 512], 0);
+  EXPECT_FALSE(m.WriteCardServiceSector());  // no info files located on this volume
 }
