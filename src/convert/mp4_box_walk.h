@@ -50,6 +50,10 @@ struct Mp4Walk {
   bool malformed = false;
   std::string problem;  // why the walk gave up, when malformed
 
+  // The top-level boxes end exactly at the end of the file, each with a stated size; only
+  // then can a box appended at the end be found again by the next walk.
+  bool appendable = false;
+
   bool skipSeen = false;
   uint64_t skipPos = 0, skipSize = 0;  // the first "skip" box
 

@@ -76,7 +76,8 @@ class SampleCursor {
 // A read window over the file: serves byte ranges, refilling 1 MiB at the requested offset.
 class Window {
  public:
-  explicit Window(const Mp4File& file) : file_(file), fileSize_(file.size()), bytes_(kSampleWindowBytes) {}
+  Window(const Mp4File& file, uint64_t dataEnd)
+      : file_(file), fileSize_(std::min(file.size(), dataEnd)), bytes_(kSampleWindowBytes) {}
 
   uint32_t crc(uint64_t offset, uint64_t size) {
     uint32_t reg = integrity::kSampleSeed;  // the CRC register, continued piece by piece
@@ -108,11 +109,12 @@ class Window {
 
 }  // namespace
 
-bool ComputeSampleCrcs(const Mp4File& file, const SampleTable& video, const SampleTable& audio,
-                       std::span<uint8_t> videoCrcs, std::span<uint8_t> audioCrcs) {
+bool ComputeSampleCrcs(const Mp4File& file, uint64_t dataEnd, const SampleTable& video,
+                       const SampleTable& audio, std::span<uint8_t> videoCrcs,
+                       std::span<uint8_t> audioCrcs) {
   SampleCursor tracks[2] = {{file, video, videoCrcs}, {file, audio, audioCrcs}};
   bool loaded[2] = {false, false};
-  Window window(file);
+  Window window(file, dataEnd);
   for (;;) {
     for (int t = 0; t < 2; ++t)
       if (!loaded[t] && !tracks[t].done()) {
