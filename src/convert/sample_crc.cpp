@@ -1,6 +1,7 @@
 #include "convert/sample_crc.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "base/crc32.h"
@@ -77,7 +78,9 @@ class SampleCursor {
 class Window {
  public:
   Window(const Mp4File& file, uint64_t dataEnd)
-      : file_(file), fileSize_(std::min(file.size(), dataEnd)), bytes_(kSampleWindowBytes) {}
+      : file_(file),
+        fileSize_(std::min(file.size(), dataEnd)),
+        bytes_(std::make_unique_for_overwrite<uint8_t[]>(kSampleWindowBytes)) {}
 
   uint32_t crc(uint64_t offset, uint64_t size) {
     uint32_t reg = integrity::kSampleSeed;  // the CRC register, continued piece by piece
@@ -86,7 +89,7 @@ class Window {
         if (offset >= fileSize_ || !refill(offset)) break;
       }
       const uint64_t n = std::min(size, start_ + filled_ - offset);
-      reg = ~base::crc32_seeded(bytes_.data() + (offset - start_), size_t(n), reg);
+      reg = ~base::crc32_seeded(bytes_.get() + (offset - start_), size_t(n), reg);
       offset += n;
       size -= n;
     }
@@ -96,14 +99,14 @@ class Window {
  private:
   bool refill(uint64_t offset) {
     start_ = offset;
-    filled_ = file_.readAt(offset, bytes_.data(),
-                           size_t(std::min<uint64_t>(bytes_.size(), fileSize_ - offset)));
+    filled_ = file_.readAt(offset, bytes_.get(),
+                           size_t(std::min<uint64_t>(kSampleWindowBytes, fileSize_ - offset)));
     return filled_ > 0;
   }
 
   const Mp4File& file_;
   uint64_t fileSize_;
-  std::vector<uint8_t> bytes_;
+  std::unique_ptr<uint8_t[]> bytes_;  // the 1 MiB sample buffer
   uint64_t start_ = 0, filled_ = 0;
 };
 
