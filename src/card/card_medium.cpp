@@ -62,12 +62,34 @@ bool CardMedium::OpenMedium(const std::string& path, const OpenOptions& options)
   } else if (!openVolume(path, options)) {
     return false;
   }
+  finishOpen();
+  return true;
+}
+
+bool CardMedium::OpenMediumOn(std::shared_ptr<platform::RawVolume> volume,
+                              const std::string& label, const OpenOptions& options) {
+  reset();
+  imageMode = false;
+  mediumPath = label;
+  if (!volume) {
+    notices_.notice(platform::NoticeKind::error, kCannotOpen);
+    return false;
+  }
+  volumeOpen = true;
+  volume_ = std::move(volume);
+  cardLength = volume_->length();
+  openFileImage(options);
+  recogniseVolume(label);
+  finishOpen();
+  return true;
+}
+
+void CardMedium::finishOpen() {
   checkFiles();
   InitServiceSector(serviceSector, region);
   if (marked) ReadCardServiceSector();
   if (imageMode && marked) geometry.volumeSectors = region.N_sectors_in_rsr;
   ComputeDerivedRingValues();
-  return true;
 }
 
 bool CardMedium::openVolume(const std::string& path, const OpenOptions& options) {
@@ -87,6 +109,11 @@ bool CardMedium::openVolume(const std::string& path, const OpenOptions& options)
   } else {
     openFileImage(options);
   }
+  recogniseVolume(path);
+  return true;
+}
+
+void CardMedium::recogniseVolume(const std::string& label) {
   geometry = RecogniseVolumeOn(*volume_);
   emptyFat32 = geometry.isFat32 && geometry.empty;
   if (geometry.recognised && geometry.isFat32) {
@@ -101,9 +128,8 @@ bool CardMedium::openVolume(const std::string& path, const OpenOptions& options)
     files_ = std::make_shared<FolderFileSystem>(mountPoint);
   } else if (geometry.recognised && geometry.isFat32) {
     auto reader = std::make_shared<Fat32Reader>(volume_, geometry);
-    if (reader->ok()) files_ = std::make_shared<FatFileSystem>(reader, path);
+    if (reader->ok()) files_ = std::make_shared<FatFileSystem>(reader, label);
   }
-  return true;
 }
 
 void CardMedium::findPartitionStartOnDevice() {

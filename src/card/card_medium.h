@@ -39,6 +39,10 @@ class CardMedium {
   CardMedium& operator=(const CardMedium&) = delete;
 
   bool OpenMedium(const std::string& path, const OpenOptions& options = {});
+  // Opens an already open raw volume as an image file named `label` (tests, in-memory
+  // volumes, fault-injecting wrappers).
+  bool OpenMediumOn(std::shared_ptr<platform::RawVolume> volume, const std::string& label,
+                    const OpenOptions& options = {});
   void CloseMedium();
   // Fills serviceSector from the card; false (and serviceSector unchanged) when the read fails.
   bool ReadCardServiceSector();
@@ -87,6 +91,8 @@ class CardMedium {
 
  private:
   bool openVolume(const std::string& path, const OpenOptions& options);
+  void recogniseVolume(const std::string& label);
+  void finishOpen();
   void findPartitionStartOnDevice();
   void openFileImage(const OpenOptions& options);
   void checkFiles();

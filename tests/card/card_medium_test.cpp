@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/faulty_volume.h"
+#include "platform/memory_volume.h"
 #include "support/fat_image.h"
 #include "support/temp_dir.h"
 
@@ -182,4 +184,60 @@ TEST(CardMedium, GarbageFileIsAnUnformattedVolume) {
   EXPECT_FALSE(m.marked);
   EXPECT_FALSE(m.emptyFat32);
   EXPECT_EQ(m.cardLength, 4 * kMiB);
+}
+
+namespace {
+
+// A marked volume image loaded into memory behind a fault-injecting wrapper.
+std::shared_ptr<platform::FaultyVolume> FaultyMarkedVolume(const TempDir& dir,
+                                                           const card::ServiceSector& ss) {
+  const std::string image = dir / "card.img";
+  if (!testsupport::MakeMarkedVolume(image, dir.path(), 66000, {4 * kMiB, 4 * kMiB}, kMiB,
+                                     Bytes(ss)))
+    return nullptr;
+  auto memory = std::make_shared<platform::MemoryVolume>(ReadFileBytes(image, 66000 * 1024));
+  return std::make_shared<platform::FaultyVolume>(memory);
+}
+
+}  // namespace
+
+TEST(CardMediumFaults, AFailedSecondWriteIsReportedAsFailure) {
+  if (!testsupport::HaveFatTools()) GTEST_SKIP() << "dosfstools/mtools missing";
+  TempDir dir;
+  const card::ServiceSector ss = UsedServiceSector(7000, 16384);
+  auto volume = FaultyMarkedVolume(dir, ss);
+  ASSERT_TRUE(volume);
+  RecordingSink sink;
+  card::CardMedium m(sink);
+  ASSERT_TRUE(m.OpenMediumOn(volume, "mem"));
+  ASSERT_TRUE(m.marked);
+  volume->fail_write_on(2);
+  EXPECT_FALSE(m.WriteCardServiceSector());
+  EXPECT_EQ(volume->writes(), 2u);
+  EXPECT_TRUE(m.WriteCardServiceSector());  // the fault was one-off
+}
+
+TEST(CardMediumFaults, APulledCardFailsReadsAndKeepsTheWorkingCopy) {
+  if (!testsupport::HaveFatTools()) GTEST_SKIP() << "dosfstools/mtools missing";
+  TempDir dir;
+  const card::ServiceSector ss = UsedServiceSector(7000, 16384);
+  auto volume = FaultyMarkedVolume(dir, ss);
+  ASSERT_TRUE(volume);
+  RecordingSink sink;
+  card::CardMedium m(sink);
+  ASSERT_TRUE(m.OpenMediumOn(volume, "mem"));
+  base::Sector s{};
+  ASSERT_EQ(m.ReadRegionSector(0, s), card::RegionReadResult::ok);
+  volume->pull_card();
+  EXPECT_EQ(m.ReadRegionSector(1, s), card::RegionReadResult::ok);  // still in the read-ahead
+  EXPECT_EQ(m.ReadRegionSector(8192 + 5, s), card::RegionReadResult::no_file);
+  EXPECT_EQ(m.ReadRegionSector(4000, s), card::RegionReadResult::no_file);
+  m.serviceSector.set_imei_sn(42);
+  EXPECT_FALSE(m.ReadCardServiceSector());
+  EXPECT_EQ(m.serviceSector.imei_sn(), 42u);
+  EXPECT_FALSE(m.WriteCardServiceSector());
+  // Reopening a pulled card finds nothing, and says so without crashing.
+  ASSERT_TRUE(m.OpenMediumOn(volume, "mem"));
+  EXPECT_FALSE(m.marked);
+  EXPECT_FALSE(m.geometry.recognised);
 }
