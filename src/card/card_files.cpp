@@ -33,7 +33,7 @@ CardFileSectors LocateCardFiles(platform::RawVolume& v, const VolumeGeometry& g)
   int expected = 0;  // number of the next HCPT entry once HCPT0000 has been seen
   while (platform::ReadSectorAt(v, sector, dir)) {
     for (size_t i = 0; i < 16; ++i) {
-      const DirEntry e = DecodeDirEntry(&dir[32 * i], true);
+      const DirEntry e = DecodeDirEntry(std::span(dir).subspan(32 * i).first<32>(), true);
       const std::string key = e.nameAndAttr();
       if (expected > 0) {
         if (key != PartitionKey(expected) || !PassesSizeTest(e.size)) return r;

@@ -107,7 +107,7 @@ std::vector<DirEntry> Fat32Reader::ListRoot() {
   for (int steps = 0; steps < g_.clusterCount && validCluster(c); ++steps) {
     if (volume_->read_at(clusterOffset(c), cluster) != cluster.size()) break;
     for (size_t off = 0; off + 32 <= cluster.size(); off += 32) {
-      const DirEntry e = DecodeDirEntry(&cluster[off], true);
+      const DirEntry e = DecodeDirEntry(std::span(cluster).subspan(off).first<32>(), true);
       if (e.isEnd()) return files;
       if (e.isFile()) files.push_back(e);
     }

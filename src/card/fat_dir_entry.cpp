@@ -12,13 +12,13 @@ bool DirEntry::isFile() const {
   return (attr & (kAttrVolumeLabel | kAttrDirectory)) == 0;
 }
 
-DirEntry DecodeDirEntry(const uint8_t* p, bool fat32) {
+DirEntry DecodeDirEntry(std::span<const uint8_t, 32> p, bool fat32) {
   DirEntry e;
-  e.name83.assign(reinterpret_cast<const char*>(p), 11);
+  e.name83.assign(reinterpret_cast<const char*>(p.data()), 11);
   e.attr = p[0x0B];
-  const uint32_t low = base::load_le16(p + 0x1A);
-  e.firstCluster = fat32 ? (uint32_t(base::load_le16(p + 0x14)) << 16) | low : low;
-  e.size = base::load_le32(p + 0x1C);
+  const uint32_t low = base::load_le16(&p[0x1A]);
+  e.firstCluster = fat32 ? (uint32_t(base::load_le16(&p[0x14])) << 16) | low : low;
+  e.size = base::load_le32(&p[0x1C]);
   return e;
 }
 

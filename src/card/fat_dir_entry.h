@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace card {
@@ -26,8 +27,8 @@ struct DirEntry {
   bool isFile() const;
 };
 
-// Decodes the entry at p (32 bytes must be readable).
-DirEntry DecodeDirEntry(const uint8_t* p, bool fat32);
+// Decodes one 32-byte entry.
+DirEntry DecodeDirEntry(std::span<const uint8_t, 32> p, bool fat32);
 
 // "hcpt0000.hcf" -> "HCPT0000HCF"; nullopt when the name has no 8.3 form.
 std::optional<std::string> ToName83(const std::string& fileName);

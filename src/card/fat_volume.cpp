@@ -70,4 +70,10 @@ VolumeGeometry RecogniseVolumeOn(platform::RawVolume& v) {
   return g;
 }
 
+std::optional<VolumeGeometry> RecogniseVolumeAt(const std::string& path) {
+  const auto v = platform::OpenFileVolume(path, false, nullptr);
+  if (!v) return std::nullopt;
+  return RecogniseVolumeOn(*v);
+}
+
 }  // namespace card

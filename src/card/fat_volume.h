@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "base/sector.h"
 #include "platform/raw_volume.h"
@@ -43,5 +45,9 @@ VolumeGeometry RecogniseVolume(const base::Sector& boot, const base::Sector& fat
 // Reads sector 0 and the first FAT sector of `v` and recognises it; not recognised when a
 // read fails; not empty when the FAT sector cannot be read.
 VolumeGeometry RecogniseVolumeOn(platform::RawVolume& v);
+
+// Opens `path` (image file or device) read-only and recognises the volume there, as the drive
+// list does for every removable volume; nullopt when it cannot be opened.
+std::optional<VolumeGeometry> RecogniseVolumeAt(const std::string& path);
 
 }  // namespace card

@@ -3,6 +3,7 @@
 #include <sys/mount.h>
 #include <sys/sysmacros.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -73,6 +74,9 @@ bool Remount(const MountInfo& m) {
     if (!data.empty()) data += ',';
     data += o;
   }
+  // A desktop automounter may have removed its mount folder when we unmounted.
+  std::error_code ec;
+  std::filesystem::create_directories(m.mountPoint, ec);
   return ::mount(m.source.c_str(), m.mountPoint.c_str(), m.fsType.c_str(), flags,
                  data.empty() ? nullptr : data.c_str()) == 0;
 }

@@ -11,7 +11,11 @@ RawWriteSession::RawWriteSession(const std::string& partitionPath, const std::st
   if (partitionPath.empty()) return;
   if (!diskPath.empty()) {
     lockFd_ = ::open(diskPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (lockFd_ >= 0) ::flock(lockFd_, LOCK_EX);
+    // udev holds a shared lock while it probes; wait for it a little, never forever.
+    for (int i = 0; lockFd_ >= 0 && i < 50; ++i) {
+      if (::flock(lockFd_, LOCK_EX | LOCK_NB) == 0) break;
+      ::usleep(20000);
+    }
   }
   struct stat st {};
   if (::stat(partitionPath.c_str(), &st) != 0 || !S_ISBLK(st.st_mode)) return;

@@ -2,15 +2,11 @@
 // with its partitions. Needs root and a free loop device; skipped otherwise.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <chrono>
-#include <thread>
-
 #include "card/card_medium.h"
 #include "platform/block_device.h"
 #include "platform/mounts.h"
 #include "support/fat_image.h"
+#include "support/loop_device.h"
 #include "support/temp_dir.h"
 
 using testsupport::RunCommand;
@@ -21,38 +17,6 @@ namespace {
 struct RecordingSink final : platform::NoticeSink {
   std::vector<std::string> texts;
   void notice(platform::NoticeKind, const std::string& text) override { texts.push_back(text); }
-};
-
-// A loop device over `image` with partition nodes; detached at the end.
-class LoopDevice {
- public:
-  explicit LoopDevice(const std::string& image) {
-    if (geteuid() != 0 || !testsupport::HaveProgram("losetup")) return;
-    auto r = RunCommand("losetup -f --show -P '" + image + "' 2>/dev/null");
-    if (r.status != 0 || r.output.rfind("/dev/loop", 0) != 0) return;
-    disk_ = r.output.substr(0, r.output.find('\n'));
-    if (!WaitFor(disk_ + "p1")) {
-      RunCommand("partx -a '" + disk_ + "'");
-      WaitFor(disk_ + "p1");
-    }
-  }
-  ~LoopDevice() {
-    if (disk_.empty()) return;
-    RunCommand("partx -d '" + disk_ + "'");
-    RunCommand("losetup -d '" + disk_ + "'");
-  }
-  bool ok() const { return !disk_.empty() && platform::IsBlockDevice(disk_ + "p1"); }
-  const std::string& disk() const { return disk_; }
-
- private:
-  static bool WaitFor(const std::string& node) {
-    for (int i = 0; i < 20; ++i) {
-      if (platform::IsBlockDevice(node)) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-  }
-  std::string disk_;
 };
 
 }  // namespace
@@ -67,9 +31,9 @@ TEST(BlockDeviceMedium, OpensAnUnmountedPartitionThroughOurFatReader) {
                                             std::vector<uint8_t>(ss.bytes().begin(), ss.bytes().end())));
   ASSERT_TRUE(testsupport::MakeDiskImage(dir / "disk.img", 80, "start=8192, size=132000, type=c",
                                          dir / "vol.img", 8192));
-  LoopDevice loop(dir / "disk.img");
+  testsupport::LoopDevice loop(dir / "disk.img", true);
   if (!loop.ok()) GTEST_SKIP() << "no loop device with partitions available";
-  const std::string part = loop.disk() + "p1";
+  const std::string part = loop.partition(1);
 
   const auto facts = platform::QueryBlockDevice(part);
   ASSERT_TRUE(facts);
@@ -106,4 +70,33 @@ TEST(BlockDeviceMedium, OpensAnUnmountedPartitionThroughOurFatReader) {
   EXPECT_FALSE(m.marked);
   ASSERT_EQ(sink.texts.size(), 1u);
   EXPECT_EQ(sink.texts[0], "ERROR OPENING MEDIA: CANNOT GET DEVICE NUMBER");
+}
+
+TEST(BlockDeviceMedium, AMountedVolumeIsReadThroughItsMountPoint) {
+  TempDir dir;
+  testsupport::MountedLoop loop(dir.path().string());
+  if (!loop.ok()) GTEST_SKIP() << "cannot mount a loop device here";
+  card::ServiceSector ss;
+  card::InitServiceSector(ss, card::RegionGeometry{1, 4096, 4096, 4096});
+  ss.set_imei_sn(777);
+  const std::string mnt = loop.mountPoint();
+  ASSERT_TRUE(testsupport::WriteFile(mnt + "/hc00info.hcf", 512,
+                                     std::vector<uint8_t>(ss.bytes().begin(), ss.bytes().end())));
+  ASSERT_TRUE(testsupport::WriteFile(mnt + "/hc01info.hcf", 512));
+  ASSERT_TRUE(testsupport::WriteFile(mnt + "/hcpt0000.hcf", 4096 * 512));
+
+  RecordingSink sink;
+  card::CardMedium m(sink);
+  ASSERT_TRUE(m.OpenMedium(loop.device(), card::OpenOptions{.writable = true}));
+  EXPECT_EQ(m.mountPoint, mnt);
+  // Not a FAT volume, so nothing is located raw; the file check through the mount decides.
+  EXPECT_FALSE(m.geometry.recognised);
+  EXPECT_TRUE(m.marked);
+  EXPECT_EQ(m.partFiles[0], mnt + "/hcpt0000.hcf");
+  EXPECT_EQ(m.serviceSector.imei_sn(), 777u);
+  base::Sector s{};
+  EXPECT_EQ(m.ReadRegionSector(4095, s), card::RegionReadResult::ok);
+  EXPECT_FALSE(m.WriteCardServiceSector());  // the raw sectors are unknown
+  EXPECT_TRUE(loop.mount());                 // and nothing was unmounted for it
+  m.CloseMedium();
 }

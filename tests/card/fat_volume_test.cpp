@@ -13,8 +13,7 @@ using testsupport::TempDir;
 namespace {
 
 VolumeGeometry RecogniseImage(const std::string& path) {
-  auto v = platform::OpenFileVolume(path, false, nullptr);
-  return v ? card::RecogniseVolumeOn(*v) : VolumeGeometry{};
+  return card::RecogniseVolumeAt(path).value_or(VolumeGeometry{});
 }
 
 // A FAT32 geometry and a first FAT sector as a fresh format leaves it.
