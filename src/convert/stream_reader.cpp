@@ -216,7 +216,7 @@ StreamReader::Position StreamReader::position() const {
 }
 
 bool StreamReader::SetPosition(const Position& p) {
-  if (p.sector != sector_ && !LoadSector(p.sector)) return false;
+  if (!LoadSector(p.sector)) return false;
   offset_ = p.offset;
   boxCount_ = p.boxCount;
   boxSize_ = p.boxSize;

@@ -84,7 +84,7 @@ class StreamReader {
   bool RewindToBoxStart();
 
   Position position() const;
-  // Restores a saved position, rereading its sector when needed (no range-end test).
+  // Restores a saved position and rereads its sector (without the range-end test).
   bool SetPosition(const Position& p);
 
   int32_t sector_index() const { return sector_; }
