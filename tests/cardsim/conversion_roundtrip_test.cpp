@@ -72,14 +72,21 @@ Scenario RoundTripScenario() {
   s.width = 352;
   s.height = 288;
   s.channels = 2;
-  s.partition_file_bytes = {1u << 20, 1u << 20};  // 16 blocks
-  s.ring_start_block = 12;                         // the first recording wraps
+  s.partition_file_bytes = {1u << 20, 1u << 20, 1u << 20};  // 24 blocks
+  s.ring_start_block = 20;  // the first recording wraps
   s.devices = {DeviceSpec{777, 1, 0x0100, 40}, DeviceSpec{1048576, 2, 0x0100, 1}};
   RecordingSpec r;
   r.duration_s = 7;
   s.recordings.push_back(r);
   r.device = 1;
   r.duration_s = 3;
+  s.recordings.push_back(r);
+  r.device = 0;
+  r.power_on = 1;
+  r.duration_s = 0;
+  r.blocks = 2;
+  r.lost_blocks = 1;   // its start was overwritten: the card begins in the middle of a box
+  r.finished = false;  // and power failed: no end box
   s.recordings.push_back(r);
   return s;
 }
