@@ -114,10 +114,4 @@ std::optional<DirEntry> Fat32Reader::FindInRoot(const std::string& fileName) {
   return std::nullopt;
 }
 
-std::unique_ptr<FatFile> Fat32Reader::Open(const DirEntry& e) {
-  auto extents = Extents(e.firstCluster, e.size);
-  if (!extents) return nullptr;
-  return std::make_unique<FatFile>(volume_, std::move(*extents), e.size);
-}
-
 }  // namespace card
