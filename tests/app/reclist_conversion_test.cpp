@@ -18,8 +18,8 @@ namespace {
 cardsim::Scenario TwoRecordings() {
   cardsim::Scenario s;
   s.seed = 5;
-  s.width = 176;
-  s.height = 144;
+  s.width = 352;
+  s.height = 288;
   s.partition_file_bytes = {1u << 20, 512u << 10};
   cardsim::RecordingSpec r;
   r.start = cardsim::CivilTime{2014, 3, 5, 14, 7, 9};
