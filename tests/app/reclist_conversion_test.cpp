@@ -2,7 +2,7 @@
 // every recording, and .mp4 files that ffprobe reads.
 #include <QListWidget>
 #include <QPushButton>
-#include <QStandardPaths>
+#include <QSettings>
 #include <QtTest>
 #include <filesystem>
 
@@ -37,8 +37,15 @@ cardsim::Scenario TwoRecordings() {
 class RecListConversionTest : public QObject {
   Q_OBJECT
 
+ private:
+  testsupport::TempDir settingsDir_;
+
  private slots:
-  void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+  // Settings go to a folder of this test run, so that parallel test programs do not meet.
+  void initTestCase() {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromStdString(settingsDir_.path().string()));
+  }
 
   void convertsEveryCheckedRecordingIntoPlayableFiles() {
     testsupport::TempDir dir;
