@@ -14,6 +14,10 @@
 #include <vector>
 
 #include "base/endian.h"
+#include "card/servsectclass.h"
+#include "convert/integrity_block.h"
+#include "convert/mp4_postprocess.h"
+#include "convert/mp4_verify.h"
 #include "support/temp_dir.h"
 
 namespace convert {
@@ -295,6 +299,130 @@ TEST_F(Mp4MuxerTest, EmptyAudioGivesAVideoOnlyFile) {
   EXPECT_FALSE(Find(file, "moov/trak#1"));
   EXPECT_EQ(Be32At(file, *Find(file, "moov/mvhd"), 24), 2000u);
   EXPECT_EQ(Probe(out, 0, "nb_read_frames"), "50");
+  EXPECT_EQ(DecodeMessages(out), "");
+}
+
+}  // namespace
+}  // namespace convert
+
+namespace convert {
+namespace {
+
+// NAL units of an Annex B stream, each with its own 4-byte start code.
+std::vector<std::vector<uint8_t>> Units(const std::vector<uint8_t>& stream) {
+  std::vector<size_t> starts;
+  for (size_t i = 2; i < stream.size(); ++i) {
+    if (stream[i] == 1 && stream[i - 1] == 0 && stream[i - 2] == 0) starts.push_back(i + 1);
+  }
+  std::vector<std::vector<uint8_t>> units;
+  for (size_t k = 0; k < starts.size(); ++k) {
+    size_t end = k + 1 < starts.size() ? starts[k + 1] - 3 : stream.size();
+    while (end > starts[k] && stream[end - 1] == 0) --end;
+    std::vector<uint8_t> unit = {0, 0, 0, 1};
+    unit.insert(unit.end(), stream.begin() + starts[k], stream.begin() + end);
+    units.push_back(unit);
+  }
+  return units;
+}
+
+TEST_F(Mp4MuxerTest, PicturesBeforeTheFirstIdrAreDroppedSoTheFileDecodesCleanly) {
+  // The worker starts a part with the box before the first key frame: here a P picture
+  // whose reference is not in the file.
+  const auto units = Units(ReadAll(Video()));
+  std::vector<uint8_t> stream;
+  int slices = 0;
+  for (const auto& unit : units) {
+    const int type = unit[4] & 0x1F;
+    if (type == 7 || type == 8) stream.insert(stream.end(), unit.begin(), unit.end());
+    if ((type == 1 || type == 5) && ++slices == 2) {
+      ASSERT_EQ(type, 1);
+      stream.insert(stream.end(), unit.begin(), unit.end());
+    }
+  }
+  const auto original = ReadAll(Video());
+  stream.insert(stream.end(), original.begin(), original.end());
+  const std::string video = dir_ / "v.264";
+  WriteAll(video, stream);
+  const std::string out = dir_ / "out.mp4";
+  ASSERT_EQ(process(video.c_str(), Audio().c_str(), out.c_str()), kMuxOk);
+  const auto file = ReadAll(out);
+  const std::string stbl = "moov/trak#0/mdia/minf/stbl/";
+  EXPECT_EQ(Be32At(file, *Find(file, stbl + "stsz"), 16), 50u);  // the P picture is gone
+  EXPECT_EQ(Be32At(file, *Find(file, stbl + "stss"), 16), 1u);   // the file opens on an IDR
+  EXPECT_EQ(Probe(out, 0, "nb_read_frames"), "50");
+  EXPECT_EQ(DecodeMessages(out), "");
+}
+
+TEST_F(Mp4MuxerTest, InterlacedStreamKeepsTimescale25) {
+  const std::string video = dir_ / "i.264";
+  RunCommand("ffmpeg -y -v error -f lavfi -i testsrc=size=352x288:rate=25 -t 1 -c:v libx264 "
+             "-bf 0 -flags +ildct+ilme -f h264 " + video);
+  const std::string out = dir_ / "out.mp4";
+  ASSERT_EQ(process(video.c_str(), Audio().c_str(), out.c_str()), kMuxOk);
+  const auto file = ReadAll(out);
+  EXPECT_EQ(Be32At(file, *Find(file, "moov/trak#0/mdia/mdhd"), 20), 25u);
+  EXPECT_EQ(Probe(out, 0, "height"), "288");
+  EXPECT_EQ(Probe(out, 0, "nb_read_frames"), "25");
+  EXPECT_EQ(DecodeMessages(out), "");
+}
+
+TEST_F(Mp4MuxerTest, NtscRateKeepsItsExactFraction) {
+  const std::string video = dir_ / "n.264";
+  RunCommand("ffmpeg -y -v error -f lavfi -i testsrc=size=176x144:rate=30000/1001 -t 1 "
+             "-c:v libx264 -bf 0 -f h264 " + video);
+  const std::string out = dir_ / "out.mp4";
+  ASSERT_EQ(process(video.c_str(), Audio().c_str(), out.c_str()), kMuxOk);
+  EXPECT_EQ(Probe(out, 0, "r_frame_rate"), "30000/1001");
+  EXPECT_EQ(Probe(out, 0, "nb_read_frames"), "30");
+  EXPECT_EQ(DecodeMessages(out), "");
+}
+
+TEST_F(Mp4MuxerTest, AdtsWithCrcGivesTheSameAudioSamples) {
+  // Rewrite every frame with protection_absent 0 and a (zero) CRC after the header.
+  const auto plain = ReadAll(Audio());
+  std::vector<uint8_t> with_crc;
+  for (size_t at = 0; at + 7 <= plain.size();) {
+    const uint32_t length = ((plain[at + 3] & 3u) << 11) | (plain[at + 4] << 3) | (plain[at + 5] >> 5);
+    ASSERT_GT(length, 7u);
+    std::vector<uint8_t> header(plain.begin() + at, plain.begin() + at + 7);
+    header[1] &= 0xFE;
+    const uint32_t longer = length + 2;
+    header[3] = uint8_t((header[3] & 0xFC) | (longer >> 11));
+    header[4] = uint8_t(longer >> 3);
+    header[5] = uint8_t((header[5] & 0x1F) | (longer << 5));
+    with_crc.insert(with_crc.end(), header.begin(), header.end());
+    with_crc.insert(with_crc.end(), {0, 0});
+    with_crc.insert(with_crc.end(), plain.begin() + at + 7, plain.begin() + at + length);
+    at += length;
+  }
+  const std::string audio = dir_ / "crc.aac";
+  WriteAll(audio, with_crc);
+  const std::string a = dir_ / "a.mp4", b = dir_ / "b.mp4";
+  ASSERT_EQ(process(Video().c_str(), Audio().c_str(), a.c_str()), kMuxOk);
+  ASSERT_EQ(process(Video().c_str(), audio.c_str(), b.c_str()), kMuxOk);
+  EXPECT_EQ(ReadAll(a), ReadAll(b));
+}
+
+class NoNotices : public platform::NoticeSink {
+ public:
+  void notice(platform::NoticeKind, const std::string& text) override { texts.push_back(text); }
+  std::vector<std::string> texts;
+};
+
+TEST_F(Mp4MuxerTest, PostProcessorSealsOurFileAndItStaysIntactAndPlayable) {
+  const std::string out = dir_ / "out.mp4";
+  ASSERT_EQ(process(Video().c_str(), Audio().c_str(), out.c_str()), kMuxOk);
+  card::ServiceSector bss, ess;
+  const auto block = BuildIntegrityBlock({&bss, &ess, 1, 2, 256, 511, out});
+  std::atomic<int> code{0};
+  NoNotices sink;
+  ASSERT_EQ(PostProcessMp4Outcome(out, block.data(), block.size(), code, sink),
+            PostProcessOutcome::sealed);
+  EXPECT_TRUE(sink.texts.empty()) << sink.texts.front();
+  EXPECT_EQ(code, 0);
+  const VerifyResult verified = VerifyMp4(out);
+  EXPECT_EQ(verified.status, VerifyStatus::intact) << verified.problem;
+  EXPECT_EQ(verified.record.videoSamples, 50u);
   EXPECT_EQ(DecodeMessages(out), "");
 }
 
