@@ -46,8 +46,8 @@ void TssList::prepare(card::RegionReader* reader, uint32_t nss, uint32_t bgn, ui
   Label3->setText(QString::fromStdString(records::RingSummary(nss, bgn, end)));
 }
 
-int TssList::openFor(card::RegionReader& reader, uint32_t nss, uint32_t bgn, uint32_t end) {
-  prepare(&reader, nss, bgn, end);
+int TssList::openFor(card::RegionReader* reader, uint32_t nss, uint32_t bgn, uint32_t end) {
+  prepare(reader, nss, bgn, end);
   const int result = exec();
   reader_ = nullptr;
   return result;

@@ -21,8 +21,9 @@ class TssList final : public QDialog {
   explicit TssList(QWidget* parent = nullptr);
 
   // Shows the window modally for a ring of nss blocks (s_s_bgn, s_s_end for the summary),
-  // reading through `reader`; returns when it is closed. The reader is not kept.
-  int openFor(card::RegionReader& reader, uint32_t nss, uint32_t bgn, uint32_t end);
+  // reading through `reader` (null: nothing can be listed); returns when it is closed. The
+  // reader is not kept.
+  int openFor(card::RegionReader* reader, uint32_t nss, uint32_t bgn, uint32_t end);
   // Prepares the window as openFor does, without showing it (tests, screenshots).
   void prepare(card::RegionReader* reader, uint32_t nss, uint32_t bgn, uint32_t end);
 

@@ -5,11 +5,12 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "records/read_info_sector.h"
+
 namespace records {
 
 namespace {
 
-constexpr uint32_t kBlockSectors = 256;
 constexpr uint32_t kDefaultCount = 128;
 
 // A whole decimal integer with an optional sign, blanks allowed around it; nothing else.
@@ -52,13 +53,11 @@ std::string UnreadableBlockLine(uint32_t block) {
 }
 
 std::string ReadBlockLine(card::RegionReader& reader, uint32_t block, bool withImei) {
-  // Block numbers beyond 2^24 have no sector index in a 32-bit region.
-  if (block >= UINT32_MAX / kBlockSectors) return UnreadableBlockLine(block);
-  card::ServiceSector s;
-  if (reader.read_sector(block * kBlockSectors + kBlockSectors - 1, s.bytes()) !=
-      card::RegionReadResult::ok)
-    return UnreadableBlockLine(block);
-  return BlockLine(block, card::IsInformationSector(s).hasMagic, s, withImei);
+  const InfoSectorRead info = ReadInfoSector(reader, block);
+  // Not ok without the magic means the read itself failed; a sector with the magic but an
+  // unknown format version was read and is shown as it stands.
+  if (!info.ok && !info.hasMagic) return UnreadableBlockLine(block);
+  return BlockLine(block, info.hasMagic, info.sector, withImei);
 }
 
 std::vector<std::string> ListRingBlocks(card::RegionReader& reader, uint32_t nss, uint32_t first,

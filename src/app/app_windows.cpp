@@ -1,0 +1,39 @@
+#include "app/app_windows.h"
+
+#include "app/block_list_form.h"
+#include "app/card_op_form.h"
+#include "app/removable_drives_select_form.h"
+#include "app/ss_list_form.h"
+
+namespace app {
+
+namespace {
+
+AppWindows& Instance() {
+  static AppWindows windows;
+  return windows;
+}
+
+}  // namespace
+
+AppWindows& Windows() { return Instance(); }
+
+void CreateWindows(platform::NoticeSink& notices) {
+  AppWindows& w = Instance();
+  w.main = std::make_unique<TRemovableDrivesSelectForm>(notices);
+  w.cardOp = std::make_unique<TCardOpForm>(notices);
+  w.blockList = std::make_unique<TBlockListForm>();
+  w.ssList = std::make_unique<TssList>();
+  w.main->setCardOpForm(w.cardOp.get());
+  w.cardOp->setServiceList(w.ssList.get());
+}
+
+void DestroyWindows() {
+  AppWindows& w = Instance();
+  w.ssList.reset();
+  w.blockList.reset();
+  w.cardOp.reset();
+  w.main.reset();
+}
+
+}  // namespace app

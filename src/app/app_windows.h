@@ -1,0 +1,31 @@
+// The program-wide windows, created once at start-up in a fixed order (main window, card
+// operations window, then the windows opened from it) and wired together; they are shown and
+// hidden, never re-created, and destroyed in reverse order at the end. Windows of other
+// subsystems reach these through Windows(). UI thread only.
+#pragma once
+
+#include <memory>
+
+#include "platform/notice_sink.h"
+
+namespace app {
+
+class TBlockListForm;
+class TCardOpForm;
+class TRemovableDrivesSelectForm;
+class TssList;
+
+struct AppWindows {
+  std::unique_ptr<TRemovableDrivesSelectForm> main;
+  std::unique_ptr<TCardOpForm> cardOp;
+  std::unique_ptr<TBlockListForm> blockList;
+  std::unique_ptr<TssList> ssList;
+};
+
+// Creates the windows; `notices` must outlive them.
+void CreateWindows(platform::NoticeSink& notices);
+// The windows made by CreateWindows (all null before it and after DestroyWindows).
+AppWindows& Windows();
+void DestroyWindows();
+
+}  // namespace app

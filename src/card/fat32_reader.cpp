@@ -1,0 +1,139 @@
+#include "card/fat32_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/endian.h"
+
+namespace card {
+
+namespace {
+constexpr size_t kFatWindowBytes = 64 * 1024;
+constexpr uint32_t kEndOfChain = 0x0FFFFFF8;
+}  // namespace
+
+FatFile::FatFile(std::shared_ptr<platform::RawVolume> volume, std::vector<FileExtent> extents,
+                 uint64_t size)
+    : volume_(std::move(volume)), extents_(std::move(extents)) {
+  uint64_t covered = 0;
+  for (const FileExtent& e : extents_) covered += e.length;
+  readable_ = std::min(size, covered);
+}
+
+bool FatFile::fill(uint64_t offset) {
+  // The extent holding `offset`: the last one starting at or before it.
+  auto it = std::upper_bound(extents_.begin(), extents_.end(), offset,
+                             [](uint64_t o, const FileExtent& e) { return o < e.fileOffset; });
+  if (it == extents_.begin()) return false;
+  --it;
+  const uint64_t within = offset - it->fileOffset;
+  if (within >= it->length) return false;
+  if (buffer_.empty()) buffer_.resize(kReadAhead);
+  const size_t want =
+      size_t(std::min<uint64_t>({kReadAhead, it->length - within, readable_ - offset}));
+  const size_t got = volume_->read_at(it->volumeOffset + within, std::span(buffer_).first(want));
+  bufferStart_ = offset;
+  bufferLength_ = got;
+  return got > 0;
+}
+
+size_t FatFile::read(uint64_t offset, std::span<uint8_t> out) {
+  size_t done = 0;
+  while (done < out.size() && offset + done < readable_) {
+    const uint64_t at = offset + done;
+    if (at < bufferStart_ || at >= bufferStart_ + bufferLength_) {
+      if (!fill(at)) break;
+    }
+    const size_t from = size_t(at - bufferStart_);
+    const size_t n = std::min(out.size() - done, bufferLength_ - from);
+    std::memcpy(out.data() + done, buffer_.data() + from, n);
+    done += n;
+  }
+  return done;
+}
+
+Fat32Reader::Fat32Reader(std::shared_ptr<platform::RawVolume> volume, const VolumeGeometry& g)
+    : volume_(std::move(volume)), g_(g) {}
+
+uint64_t Fat32Reader::clusterOffset(uint32_t c) const {
+  return (uint64_t(g_.clusterBase) + uint64_t(c) * uint32_t(g_.sectorsPerCluster)) *
+         base::kSectorSize;
+}
+
+std::optional<uint32_t> Fat32Reader::next(uint32_t c) {
+  if (c < fatCacheFirstEntry_ || c >= fatCacheFirstEntry_ + fatCacheEntries_) {
+    const uint64_t first = c - c % (kFatWindowBytes / 4);
+    if (fatCache_.empty()) fatCache_.resize(kFatWindowBytes);
+    const uint64_t offset = uint64_t(g_.fatSector) * base::kSectorSize + first * 4;
+    const size_t got = volume_->read_at(offset, fatCache_);
+    fatCacheFirstEntry_ = first;
+    fatCacheEntries_ = got / 4;
+    if (c >= first + fatCacheEntries_) return std::nullopt;
+  }
+  return base::load_le32(&fatCache_[size_t(c - fatCacheFirstEntry_) * 4]) & 0x0FFFFFFF;
+}
+
+std::optional<std::vector<FileExtent>> Fat32Reader::Extents(uint32_t firstCluster,
+                                                            uint64_t bytes) {
+  std::lock_guard lock(mutex_);
+  std::vector<FileExtent> extents;
+  if (!ok()) return std::nullopt;
+  if (bytes == 0) return extents;
+  const uint64_t clusters = (bytes + clusterBytes() - 1) / clusterBytes();
+  // A chain longer than the volume has clusters is a loop.
+  if (clusters > uint64_t(g_.clusterCount)) return std::nullopt;
+  uint32_t c = firstCluster;
+  for (uint64_t i = 0; i < clusters; ++i) {
+    if (!validCluster(c)) return std::nullopt;
+    const uint64_t at = clusterOffset(c);
+    if (!extents.empty() && extents.back().volumeOffset + extents.back().length == at)
+      extents.back().length += clusterBytes();
+    else
+      extents.push_back(FileExtent{i * clusterBytes(), at, clusterBytes()});
+    if (i + 1 == clusters) break;
+    const auto n = next(c);
+    if (!n || *n >= kEndOfChain) return std::nullopt;  // unreadable FAT or chain ends early
+    c = *n;
+  }
+  return extents;
+}
+
+std::vector<DirEntry> Fat32Reader::ListRoot() {
+  std::vector<DirEntry> files;
+  if (!ok()) return files;
+  std::vector<uint8_t> cluster(static_cast<size_t>(clusterBytes()));
+  uint32_t c = g_.rootCluster;
+  // The root directory chain is followed at most as far as the volume has clusters.
+  for (int steps = 0; steps < g_.clusterCount && validCluster(c); ++steps) {
+    if (volume_->read_at(clusterOffset(c), cluster) != cluster.size()) break;
+    for (size_t off = 0; off + 32 <= cluster.size(); off += 32) {
+      const DirEntry e = DecodeDirEntry(std::span(cluster).subspan(off).first<32>(), true);
+      if (e.isEnd()) return files;
+      if (e.isFile()) files.push_back(e);
+    }
+    std::optional<uint32_t> n;
+    {
+      std::lock_guard lock(mutex_);
+      n = next(c);
+    }
+    if (!n || *n >= kEndOfChain) break;
+    c = *n;
+  }
+  return files;
+}
+
+std::optional<DirEntry> Fat32Reader::FindInRoot(const std::string& fileName) {
+  const auto wanted = ToName83(fileName);
+  if (!wanted) return std::nullopt;
+  for (const DirEntry& e : ListRoot())
+    if (e.name83 == *wanted) return e;
+  return std::nullopt;
+}
+
+std::unique_ptr<FatFile> Fat32Reader::Open(const DirEntry& e) {
+  auto extents = Extents(e.firstCluster, e.size);
+  if (!extents) return nullptr;
+  return std::make_unique<FatFile>(volume_, std::move(*extents), e.size);
+}
+
+}  // namespace card

@@ -1,0 +1,82 @@
+// Our own read-only FAT32 reader: the root directory's 8.3 entries, cluster chains, and a
+// file's bytes through a read-ahead buffer. It lets the hc files of an image file or an
+// unmounted device be read without mounting anything. Never writes.
+//
+// Fat32Reader is internally locked, so any thread may call it. A FatFile belongs to one
+// caller at a time (the partition-file reader holds its own lock around it).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "card/fat_dir_entry.h"
+#include "card/fat_volume.h"
+#include "platform/raw_volume.h"
+
+namespace card {
+
+// A run of a file's bytes that lies contiguously on the volume.
+struct FileExtent {
+  uint64_t fileOffset = 0;
+  uint64_t volumeOffset = 0;
+  uint64_t length = 0;
+};
+
+// One open file: its extents and a read-ahead buffer of kReadAhead bytes, so sequential
+// sector reads become one volume transfer per MiB.
+class FatFile {
+ public:
+  static constexpr size_t kReadAhead = 1 << 20;
+  FatFile(std::shared_ptr<platform::RawVolume> volume, std::vector<FileExtent> extents,
+          uint64_t size);
+  // Bytes of the file readable through its chain (at most its directory size).
+  uint64_t size() const { return readable_; }
+  // Reads up to out.size() bytes at `offset`; returns the bytes copied (short past the end).
+  size_t read(uint64_t offset, std::span<uint8_t> out);
+
+ private:
+  bool fill(uint64_t offset);
+  std::shared_ptr<platform::RawVolume> volume_;
+  std::vector<FileExtent> extents_;
+  uint64_t readable_ = 0;
+  std::vector<uint8_t> buffer_;  // allocated on the first read
+  uint64_t bufferStart_ = 0;
+  size_t bufferLength_ = 0;
+};
+
+class Fat32Reader {
+ public:
+  // `g` must describe a recognised FAT32 volume (ok() tells).
+  Fat32Reader(std::shared_ptr<platform::RawVolume> volume, const VolumeGeometry& g);
+  bool ok() const { return g_.recognised && g_.isFat32 && g_.clusterCount > 0; }
+  const VolumeGeometry& geometry() const { return g_; }
+
+  // The regular files of the root directory, in directory order.
+  std::vector<DirEntry> ListRoot();
+  // The root directory file named `fileName` ("hcpt0000.hcf", matched as 8.3, any case).
+  std::optional<DirEntry> FindInRoot(const std::string& fileName);
+  // The file's extents; nullopt when its chain is broken (bad cluster, loop, early end).
+  std::optional<std::vector<FileExtent>> Extents(uint32_t firstCluster, uint64_t bytes);
+  std::unique_ptr<FatFile> Open(const DirEntry& e);
+
+ private:
+  // FAT entry of cluster c (masked to 28 bits); nullopt when the FAT cannot be read.
+  std::optional<uint32_t> next(uint32_t c);
+  bool validCluster(uint32_t c) const { return c >= 2 && uint64_t(c) < uint64_t(g_.clusterCount) + 2; }
+  uint64_t clusterOffset(uint32_t c) const;
+  uint64_t clusterBytes() const { return uint64_t(g_.sectorsPerCluster) * base::kSectorSize; }
+
+  std::shared_ptr<platform::RawVolume> volume_;
+  VolumeGeometry g_;
+  std::mutex mutex_;
+  std::vector<uint8_t> fatCache_;  // one window of the first FAT
+  uint64_t fatCacheFirstEntry_ = 0;
+  size_t fatCacheEntries_ = 0;
+};
+
+}  // namespace card

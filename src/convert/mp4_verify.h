@@ -1,0 +1,46 @@
+// The verifier of sealed .mp4 files: finds the "skip" box, decodes its text back into the
+// integrity record, checks every CRC of the integrity block and of the record, recomputes the
+// CRC of every sample from the file's own sample tables and reports the first difference.
+// Read-only; never changes the file. Any thread, one call per file at a time.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace convert {
+
+enum class VerifyStatus {
+  intact,     // every CRC and every sample matches
+  notIntact,  // the record is missing, damaged or does not match the file
+  unreadable, // the file cannot be opened or its box tree cannot be walked
+};
+
+// The fields decoded from the integrity record (valid when `decoded`).
+struct IntegrityRecordFields {
+  uint32_t poweronUid0 = 0;
+  uint32_t partStart = 0;
+  uint32_t endSector = 0;
+  uint16_t firstBlock = 0;  // low 16 bits
+  uint16_t lastBlock = 0;
+  std::string path;
+  uint32_t mp4Time = 0;     // modification time of the .mp4 when sealed (local s since 2000)
+  uint32_t blockTime = 0;   // when the block was built
+  uint32_t recordTime = 0;  // T of the record
+  uint32_t videoSamples = 0;
+  uint32_t audioSamples = 0;
+};
+
+struct VerifyResult {
+  VerifyStatus status = VerifyStatus::unreadable;
+  std::string field;         // which field differs first ("" when intact), e.g. "videoSample"
+  int64_t sampleIndex = -1;  // the sample for "videoSample"/"audioSample"
+  std::string problem;       // one English line naming the difference
+  bool decoded = false;      // the record text decoded and its block could be read
+  IntegrityRecordFields record;
+  uint64_t recordOffset = 0;  // file offset of the "skip" box
+  uint64_t textLength = 0;    // characters of encoded text
+};
+
+VerifyResult VerifyMp4(const std::string& path);
+
+}  // namespace convert

@@ -1,0 +1,33 @@
+#include "convert/mux_audio_scan.h"
+
+#include "convert/mp4_muxer.h"
+
+namespace convert {
+
+int AdtsReaderError(AdtsReader::Result result) {
+  switch (result) {
+    case AdtsReader::Result::kReadError: return kMuxReadFailed;
+    case AdtsReader::Result::kBadFrame: return kMuxBadAdts;
+    default: return kMuxOk;
+  }
+}
+
+int ScanAudio(InputFile& file, AudioScan* scan) {
+  AdtsReader reader(file);
+  AdtsHeader header;
+  std::span<const uint8_t> payload;
+  AdtsReader::Result result;
+  while ((result = reader.Next(&header, &payload)) == AdtsReader::Result::kFrame) {
+    if (scan->sample_sizes.empty()) {
+      scan->format = header;
+      scan->sample_rate = AdtsSampleRate(header.sampling_index);
+    } else if (!SameAudioFormat(scan->format, header)) {
+      return kMuxAudioFormatChanged;
+    }
+    if (scan->sample_sizes.size() >= 0xFFFFFFFFu) return kMuxLimitExceeded;
+    scan->sample_sizes.push_back(uint32_t(payload.size()));
+  }
+  return AdtsReaderError(result);
+}
+
+}  // namespace convert

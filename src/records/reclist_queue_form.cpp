@@ -1,0 +1,146 @@
+// The conversion queue, the output folder, erase last record and Ctrl+D of the record list.
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+
+#include "app/settings_store.h"
+#include "records/erase_last_record.h"
+#include "records/output_folder.h"
+#include "records/reclist_form.h"
+#include "records/record_line.h"
+
+int32_t TRecListForm::blocksOf(int line) const {
+  const std::optional<records::TRecord> r = records_.at(size_t(line));
+  return r ? records::RecordBlocks(*r) : 0;
+}
+
+void TRecListForm::btnStartConvClick() {
+  if (queue_.converting())
+    abortQueue();
+  else
+    startQueue();
+}
+
+void TRecListForm::startQueue() {
+  request_.splitAlways = true;
+  const auto blocks = [this](int line) { return blocksOf(line); };
+  const records::QueueStart start = queue_.prepare(selection_, blocks);
+  syncChecks();
+  if (start == records::QueueStart::nothing_selected) {
+    inform(QStringLiteral("Ни одной записи не выбрано!"));
+    setControlsEnabled();
+    return;
+  }
+  if (!chooseOutputDir()) return;
+
+  queue_.begin();
+  btnSelAll->setEnabled(false);
+  btnSelInv->setEnabled(false);
+  btnEraseLastRec->setEnabled(false);
+  CheckListBox1->setEnabled(false);
+  btnStartConv->setText(QStringLiteral("Прервать"));
+  ProgressBar1->setValue(0);
+  convWorker_.reset();
+  Timer1->start();
+}
+
+bool TRecListForm::chooseOutputDir() {
+  outputDir_.clear();
+  const QString start = QString::fromStdString(
+      records::UsableStartFolder(app::SettingsStore::outputDir().toStdString()));
+  const QString chosen =
+      folderChooser_ ? folderChooser_(this, start)
+                     : QFileDialog::getExistingDirectory(this, QStringLiteral("Список записей"), start);
+  if (chosen.isEmpty()) return false;
+  app::SettingsStore::setOutputDir(chosen);
+  outputDir_ = records::WithTrailingSeparator(chosen.toStdString());
+  return true;
+}
+
+void TRecListForm::Timer1Timer() {
+  records::ConvWorkerStatus status;
+  if (convWorker_) status = convWorker_->status();
+  ProgressBar1->setValue(queue_.progress(convWorker_ != nullptr, status.progress));
+  const auto blocks = [this](int line) { return blocksOf(line); };
+  records::QueueAction action = queue_.step(convWorker_ ? &status : nullptr, selection_, blocks);
+  if (action.release_worker) convWorker_.reset();
+  syncChecks();
+
+  if (action.kind == records::QueueAction::start_record) {
+    const std::optional<records::TRecord> record = records_.at(size_t(action.record));
+    request_ = records::WholeRecordRequest(action.record, *record, outputDir_);
+    const records::ConversionLauncher& launch = launcherOverride_ ? launcherOverride_ : launcher_;
+    if (launch) convWorker_ = launch(request_, *record);
+    if (convWorker_) return;
+    queue_.stop();  // the worker could not start: end the queue like a failed conversion
+    action.kind = records::QueueAction::failed;
+    action.errorCode = -1;
+  }
+  if (action.kind == records::QueueAction::failed) {
+    Timer1->stop();
+    error(QStringLiteral("Произошла ошибка при конвертации: %1").arg(action.errorCode));
+    setControlsEnabled();
+    ProgressBar1->setValue(0);
+  } else if (action.kind == records::QueueAction::finished) {
+    finishQueue();
+  }
+}
+
+void TRecListForm::finishQueue() {
+  Timer1->stop();
+  if (ask(false, QStringLiteral("Готово! Открыть папку с записями?")))
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(outputDir_)));
+  if (ask(true, QStringLiteral("Закрыть программу конвертации записей?")))
+    QCoreApplication::quit();
+  setControlsEnabled();
+  ProgressBar1->setValue(0);
+  QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
+}
+
+void TRecListForm::abortQueue() {
+  Timer1->stop();
+  stopConversionWorker();
+  queue_.stop();
+  inform(QStringLiteral("Конвертация прервана!"));
+  setControlsEnabled();
+  ProgressBar1->setValue(0);
+}
+
+void TRecListForm::stopConversionWorker() { convWorker_.reset(); }
+
+void TRecListForm::btnEraseLastRecClick() {
+  if (records_.empty()) return;
+  const QString failed = QStringLiteral("Неудачная попытка удаления последней записи!");
+  // Only a completed scan knows the newest recording; erasing another one would cut it.
+  if (scanWorker_ || !scanCompleted_ || !medium_.serviceSector) {
+    error(failed + QStringLiteral("\nСписок записей получен не полностью."));
+    return;
+  }
+  if (!medium_.writable) {
+    error(failed + QStringLiteral("\nНоситель открыт только для чтения."));
+    return;
+  }
+  if (!ask(true, QStringLiteral("Вы действительно хотите удалить\nпоследнюю запись?"))) return;
+  const std::optional<records::TRecord> last = records_.last();
+  if (!last) return;
+  const records::EraseOutcome outcome =
+      records::EraseLastRecord(*medium_.serviceSector, *last, medium_.writeServiceSector);
+  if (outcome != records::EraseOutcome::erased) {
+    error(failed);
+    return;
+  }
+  records_.remove_last();
+  selection_.remove_last();
+  delete CheckListBox1->takeItem(CheckListBox1->count() - 1);
+  inform(QStringLiteral("Последняя запись удалена успешно."));
+}
+
+void TRecListForm::btnStartConvKeyDown() {
+  if (ask(true, QStringLiteral("Удалить путь к выходной директории из реестра?")))
+    app::SettingsStore::setOutputDir(QString());
+}
