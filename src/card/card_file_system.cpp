@@ -1,8 +1,7 @@
 #include "card/card_file_system.h"
 
-#include <strings.h>
-
-#include <cstdio>
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <vector>
 
@@ -12,44 +11,25 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct FileCloser {
-  void operator()(FILE* f) const { std::fclose(f); }
-};
-
-// A stdio file with its own 1 MiB buffer: sequential sector reads become 1 MiB reads.
-class StdioSectorFile final : public SectorFile {
+// A file in a folder, opened as a raw volume (positioned reads) behind the read-ahead window.
+class FolderFile final : public ReadAheadFile {
  public:
-  static constexpr size_t kBuffer = 1 << 20;
-  explicit StdioSectorFile(std::unique_ptr<FILE, FileCloser> f)
-      : buffer_(kBuffer), file_(std::move(f)) {
-    std::setvbuf(file_.get(), buffer_.data(), _IOFBF, buffer_.size());
-  }
-  size_t read(uint64_t offset, std::span<uint8_t> out) override {
-    // Seeking to the position stdio already holds keeps its buffer.
-    if (position_ != offset) {
-      if (fseeko(file_.get(), off_t(offset), SEEK_SET) != 0) return 0;
-    }
-    const size_t n = std::fread(out.data(), 1, out.size(), file_.get());
-    position_ = n == out.size() ? offset + n : UINT64_MAX;
-    return n;
+  explicit FolderFile(std::unique_ptr<platform::RawVolume> file) : file_(std::move(file)) {}
+
+ protected:
+  size_t fetch(uint64_t offset, std::span<uint8_t> out) override {
+    return file_->read_at(offset, out);
   }
 
  private:
-  std::vector<char> buffer_;  // declared before file_: it must outlive the FILE
-  std::unique_ptr<FILE, FileCloser> file_;
-  uint64_t position_ = 0;
+  std::unique_ptr<platform::RawVolume> file_;
 };
 
-class FatSectorFile final : public SectorFile {
- public:
-  explicit FatSectorFile(std::unique_ptr<FatFile> f) : file_(std::move(f)) {}
-  size_t read(uint64_t offset, std::span<uint8_t> out) override {
-    return file_->read(offset, out);
-  }
-
- private:
-  std::unique_ptr<FatFile> file_;
-};
+bool EqualIgnoringCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(uint8_t(x)) == std::tolower(uint8_t(y));
+         });
+}
 
 }  // namespace
 
@@ -66,24 +46,21 @@ std::string FolderFileSystem::resolve(const std::string& name) const {
   if (fs::exists(exact, ec)) return exact;
   for (const auto& entry : fs::directory_iterator(folder_, ec)) {
     const std::string found = entry.path().filename().string();
-    if (strcasecmp(found.c_str(), name.c_str()) == 0) return folder_ + found;
+    if (EqualIgnoringCase(found, name)) return folder_ + found;
   }
   return exact;
 }
 
 std::optional<uint64_t> FolderFileSystem::FileSize(const std::string& name) {
-  std::unique_ptr<FILE, FileCloser> f(std::fopen(resolve(name).c_str(), "rb"));
+  const auto f = platform::OpenFileVolume(resolve(name), false, nullptr);
   if (!f) return std::nullopt;
-  if (fseeko(f.get(), 0, SEEK_END) != 0) return std::nullopt;
-  const off_t size = ftello(f.get());
-  if (size < 0) return std::nullopt;
-  return uint64_t(size);
+  return f->length();
 }
 
 std::unique_ptr<SectorFile> FolderFileSystem::Open(const std::string& name) {
-  std::unique_ptr<FILE, FileCloser> f(std::fopen(resolve(name).c_str(), "rb"));
+  auto f = platform::OpenFileVolume(resolve(name), false, nullptr);
   if (!f) return nullptr;
-  return std::make_unique<StdioSectorFile>(std::move(f));
+  return std::make_unique<FolderFile>(std::move(f));
 }
 
 std::string FolderFileSystem::PathOf(const std::string& name) const { return resolve(name); }
@@ -91,18 +68,29 @@ std::string FolderFileSystem::PathOf(const std::string& name) const { return res
 FatFileSystem::FatFileSystem(std::shared_ptr<Fat32Reader> reader, std::string label)
     : reader_(std::move(reader)), label_(std::move(label)) {}
 
+std::optional<FatFileSystem::Located> FatFileSystem::locate(const std::string& name) {
+  std::lock_guard lock(mutex_);
+  const auto it = known_.find(name);
+  if (it != known_.end()) return it->second;
+  std::optional<Located> found;
+  if (const auto e = reader_->FindInRoot(name)) {
+    if (auto extents = reader_->Extents(e->firstCluster, e->size))
+      found = Located{e->size, std::move(*extents)};
+  }
+  known_[name] = found;
+  return found;
+}
+
 std::optional<uint64_t> FatFileSystem::FileSize(const std::string& name) {
-  const auto e = reader_->FindInRoot(name);
-  if (!e || !reader_->Extents(e->firstCluster, e->size)) return std::nullopt;
-  return e->size;
+  const auto f = locate(name);
+  if (!f) return std::nullopt;
+  return f->size;
 }
 
 std::unique_ptr<SectorFile> FatFileSystem::Open(const std::string& name) {
-  const auto e = reader_->FindInRoot(name);
-  if (!e) return nullptr;
-  auto file = reader_->Open(*e);
-  if (!file) return nullptr;
-  return std::make_unique<FatSectorFile>(std::move(file));
+  auto f = locate(name);
+  if (!f) return nullptr;
+  return std::make_unique<FatFile>(reader_->volume(), std::move(f->extents), f->size);
 }
 
 std::string FatFileSystem::PathOf(const std::string& name) const { return label_ + ":" + name; }

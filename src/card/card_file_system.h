@@ -5,21 +5,17 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
 
 #include "card/fat32_reader.h"
+#include "card/sector_file.h"
 
 namespace card {
-
-class SectorFile {
- public:
-  virtual ~SectorFile() = default;
-  // Reads up to out.size() bytes at `offset`; returns the bytes read.
-  virtual size_t read(uint64_t offset, std::span<uint8_t> out) = 0;
-};
 
 class CardFileSystem {
  public:
@@ -32,7 +28,7 @@ class CardFileSystem {
   virtual std::string PathOf(const std::string& name) const = 0;
 };
 
-// Files in a folder, read through stdio with a 1 MiB buffer. `folder` gets a trailing '/'.
+// Files in a folder, read through the read-ahead window. `folder` gets a trailing '/'.
 // A name missing in exactly that spelling is looked up ignoring case (copies made on other
 // systems may carry upper-case names).
 class FolderFileSystem final : public CardFileSystem {
@@ -48,7 +44,9 @@ class FolderFileSystem final : public CardFileSystem {
 };
 
 // Root-directory files of a FAT32 volume through our reader. A file whose cluster chain is
-// broken counts as one that cannot be opened. `label` prefixes the shown paths.
+// broken counts as one that cannot be opened. Each file's chain is walked once and its
+// extents kept, so reopening a partition file costs no FAT reads (the volume is not changed
+// while it is open: a writer reopens the medium). `label` prefixes the shown paths.
 class FatFileSystem final : public CardFileSystem {
  public:
   FatFileSystem(std::shared_ptr<Fat32Reader> reader, std::string label);
@@ -57,8 +55,17 @@ class FatFileSystem final : public CardFileSystem {
   std::string PathOf(const std::string& name) const override;
 
  private:
+  struct Located {
+    uint64_t size = 0;
+    std::vector<FileExtent> extents;
+  };
+  // The file's size and extents; nullopt when missing or its chain is broken.
+  std::optional<Located> locate(const std::string& name);
+
   std::shared_ptr<Fat32Reader> reader_;
   std::string label_;
+  std::mutex mutex_;
+  std::map<std::string, std::optional<Located>> known_;
 };
 
 // "/some/folder" -> "/some/folder/"; unchanged when it already ends with '/'.

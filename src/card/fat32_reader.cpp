@@ -20,36 +20,18 @@ FatFile::FatFile(std::shared_ptr<platform::RawVolume> volume, std::vector<FileEx
   readable_ = std::min(size, covered);
 }
 
-bool FatFile::fill(uint64_t offset) {
+size_t FatFile::fetch(uint64_t offset, std::span<uint8_t> out) {
+  if (offset >= readable_) return 0;
   // The extent holding `offset`: the last one starting at or before it.
   auto it = std::upper_bound(extents_.begin(), extents_.end(), offset,
                              [](uint64_t o, const FileExtent& e) { return o < e.fileOffset; });
-  if (it == extents_.begin()) return false;
+  if (it == extents_.begin()) return 0;
   --it;
   const uint64_t within = offset - it->fileOffset;
-  if (within >= it->length) return false;
-  if (buffer_.empty()) buffer_.resize(kReadAhead);
-  const size_t want =
-      size_t(std::min<uint64_t>({kReadAhead, it->length - within, readable_ - offset}));
-  const size_t got = volume_->read_at(it->volumeOffset + within, std::span(buffer_).first(want));
-  bufferStart_ = offset;
-  bufferLength_ = got;
-  return got > 0;
-}
-
-size_t FatFile::read(uint64_t offset, std::span<uint8_t> out) {
-  size_t done = 0;
-  while (done < out.size() && offset + done < readable_) {
-    const uint64_t at = offset + done;
-    if (at < bufferStart_ || at >= bufferStart_ + bufferLength_) {
-      if (!fill(at)) break;
-    }
-    const size_t from = size_t(at - bufferStart_);
-    const size_t n = std::min(out.size() - done, bufferLength_ - from);
-    std::memcpy(out.data() + done, buffer_.data() + from, n);
-    done += n;
-  }
-  return done;
+  if (within >= it->length) return 0;
+  const size_t n =
+      size_t(std::min<uint64_t>({out.size(), it->length - within, readable_ - offset}));
+  return volume_->read_at(it->volumeOffset + within, out.first(n));
 }
 
 Fat32Reader::Fat32Reader(std::shared_ptr<platform::RawVolume> volume, const VolumeGeometry& g)

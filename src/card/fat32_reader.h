@@ -16,6 +16,7 @@
 
 #include "card/fat_dir_entry.h"
 #include "card/fat_volume.h"
+#include "card/sector_file.h"
 #include "platform/raw_volume.h"
 
 namespace card {
@@ -27,26 +28,21 @@ struct FileExtent {
   uint64_t length = 0;
 };
 
-// One open file: its extents and a read-ahead buffer of kReadAhead bytes, so sequential
-// sector reads become one volume transfer per MiB.
-class FatFile {
+// One open file: its extents on the volume, read through the read-ahead window.
+class FatFile final : public ReadAheadFile {
  public:
-  static constexpr size_t kReadAhead = 1 << 20;
   FatFile(std::shared_ptr<platform::RawVolume> volume, std::vector<FileExtent> extents,
           uint64_t size);
   // Bytes of the file readable through its chain (at most its directory size).
   uint64_t size() const { return readable_; }
-  // Reads up to out.size() bytes at `offset`; returns the bytes copied (short past the end).
-  size_t read(uint64_t offset, std::span<uint8_t> out);
+
+ protected:
+  size_t fetch(uint64_t offset, std::span<uint8_t> out) override;
 
  private:
-  bool fill(uint64_t offset);
   std::shared_ptr<platform::RawVolume> volume_;
   std::vector<FileExtent> extents_;
   uint64_t readable_ = 0;
-  std::vector<uint8_t> buffer_;  // allocated on the first read
-  uint64_t bufferStart_ = 0;
-  size_t bufferLength_ = 0;
 };
 
 class Fat32Reader {
@@ -55,6 +51,7 @@ class Fat32Reader {
   Fat32Reader(std::shared_ptr<platform::RawVolume> volume, const VolumeGeometry& g);
   bool ok() const { return g_.recognised && g_.isFat32 && g_.clusterCount > 0; }
   const VolumeGeometry& geometry() const { return g_; }
+  const std::shared_ptr<platform::RawVolume>& volume() const { return volume_; }
 
   // The regular files of the root directory, in directory order.
   std::vector<DirEntry> ListRoot();

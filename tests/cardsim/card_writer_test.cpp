@@ -277,3 +277,37 @@ TEST(CardsimInfoOnly, WritesInformationSectorsButNoStream) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CardsimRecordingState, OverwrittenStartAndPowerLoss) {
+  TempDir dir;
+  Scenario s = SmallScenario();
+  s.recordings.resize(1);
+  s.recordings[0].duration_s = 0;
+  s.recordings[0].blocks = 3;
+  s.recordings[0].lost_blocks = 2;
+  s.recordings[0].finished = false;
+  const CardResult r = WriteCardToFolder(s, dir.path().string());
+  ASSERT_TRUE(r.ok) << r.error;
+  const RecordingResult& rec = r.recordings[0];
+  CardImage card(dir.path().string());
+  // Two blocks of the recording are gone: labels and clock continue from them, no b bit.
+  EXPECT_EQ(card.InfoSector(rec.first_block).recstate(), 2);
+  EXPECT_EQ(card.InfoSector(rec.first_block).serv_label_number(), 102u);
+  EXPECT_GT(rec.bss.cycles() - rec.bss.startrec_cycles(), 196608000u);
+  // Power failed: no e bit, and the stream just stops (no end box).
+  EXPECT_EQ(card.InfoSector(rec.last_block).recstate(), 2);
+  bool ended = true;
+  const auto stream = card.Stream(rec.first_block, rec.last_block);
+  // The card's stream starts inside a box; find the first box by its magic, 4-aligned.
+  size_t at = 0;
+  while (at + 8 <= stream.size() && std::string(stream.begin() + ptrdiff_t(at) + 4,
+                                                stream.begin() + ptrdiff_t(at) + 8) != "qbox")
+    at += 4;
+  const auto boxes = ParseBoxes(std::vector<uint8_t>(stream.begin() + ptrdiff_t(at), stream.end()), ended);
+  EXPECT_FALSE(ended);
+  EXPECT_GT(boxes.size(), 10u);
+}
+
+}  // namespace

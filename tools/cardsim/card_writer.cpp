@@ -121,7 +121,6 @@ bool CardWriter::WriteRecording(int index, uint32_t& offset) {
 
   FilePtr h264, aac;
   RecordingStream::EsSink es_sink;
-  bool counting = lost == 0;  // ES bytes of lost blocks are not on the card
   if (!options_.es_dump_dir.empty()) {
     std::error_code ec;
     std::filesystem::create_directories(options_.es_dump_dir, ec);
@@ -132,21 +131,19 @@ bool CardWriter::WriteRecording(int index, uint32_t& offset) {
     aac.reset(std::fopen((options_.es_dump_dir + name).c_str(), "wb"));
     if (!h264 || !aac) return Fail("cannot create the elementary-stream dumps in " + options_.es_dump_dir);
     es_sink = [&](bool video, std::span<const uint8_t> bytes) {
-      if (counting) std::fwrite(bytes.data(), 1, bytes.size(), video ? h264.get() : aac.get());
+      std::fwrite(bytes.data(), 1, bytes.size(), video ? h264.get() : aac.get());
     };
   }
   RecordingStream stream(media_, plan, es_sink);
   if (lost > 0) {
     stream.Produce(nullptr, size_t(lost) * kStreamBytesPerBlock);
     if (stream.finished()) return Fail("recording " + std::to_string(index) + " ends in its lost blocks");
-  }
-  const StreamStats lost_stats = stream.stats();
-  counting = true;
-  if (h264 && lost > 0) {  // a conversion starts with the configuration, then the kept boxes
-    std::vector<uint8_t> config;
-    AppendAnnexBNal(media_->video.sps, config);
-    AppendAnnexBNal(media_->video.pps, config);
-    std::fwrite(config.data(), 1, config.size(), h264.get());
+    if (h264) {  // what the lost blocks held is not on the card: the dump starts again
+      h264.reset(std::freopen(nullptr, "wb", h264.release()));
+      aac.reset(std::freopen(nullptr, "wb", aac.release()));
+      if (!h264 || !aac) return Fail("cannot rewrite the elementary-stream dumps");
+    }
+    stream.BeginAtNextKeyFrame();
   }
 
   rec.first_block = (r_.ring_start_block + 1 + offset) % r_.N_s_s;
@@ -191,22 +188,13 @@ bool CardWriter::WriteRecording(int index, uint32_t& offset) {
       break;
     }
   }
-  if (spec.duration_s > 0 && stream.stats().video_frames < plan.video_frames)
+  if (spec.duration_s > 0 && stream.pictures() < plan.video_frames)
     return Fail("recording " + std::to_string(index) + " does not fit in the ring");
   labels_[size_t(spec.device)] = label;
   rec.last_block = (rec.first_block + rec.blocks - 1) % r_.N_s_s;
   rec.stamp = card::FormatStamp(rec.bss);
   rec.stats = stream.stats();
-  if (lost > 0) {  // only what lies on the card, converted with the configuration in front
-    rec.stats.video_frames -= lost_stats.video_frames;
-    rec.stats.key_frames -= lost_stats.key_frames;
-    rec.stats.audio_frames -= lost_stats.audio_frames;
-    rec.stats.aac_bytes -= lost_stats.aac_bytes;
-    rec.stats.stream_bytes -= lost_stats.stream_bytes;
-    rec.stats.h264_bytes -= lost_stats.h264_bytes;
-    rec.stats.h264_bytes += 8 + media_->video.sps.size() + media_->video.pps.size();
-  }
-  rec.media_seconds = double(stream.stats().video_frames) / s_.fps;
+  rec.media_seconds = double(stream.pictures()) / s_.fps;
   offset += rec.blocks;
   next_start_ = start + int64_t(std::ceil(rec.media_seconds)) +
                 int64_t(std::llround(index + 1 < int(s_.recordings.size())

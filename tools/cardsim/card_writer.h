@@ -34,7 +34,9 @@ struct RecordingResult {
   std::string stamp;         // FormatStamp of the first block's information sector
   double media_seconds = 0;  // pictures recorded / fps (lost blocks included)
   bool finished = true;
-  StreamStats stats;         // of the part on the card (boxes in lost blocks excluded)
+  // What converting the whole recording yields. With lost blocks: from the audio box before
+  // the first key frame whose box starts on the card.
+  StreamStats stats;
   card::ServiceSector bss, ess;  // first and last information sector (before format_version
                                  // and zeroing damage)
 };

@@ -6,11 +6,14 @@
 //       --ring-start B --recordings N --duration S --blocks N --size 720x576|352x288
 //       --info-only
 //
+// DIR may also name a marked FAT32 volume (or whole-disk) image file: the card is then written
+// into its hc files, and the partition file sizes are the card's.
 // Prints what was written (recordings with their blocks, frame counts and elementary-stream
 // sizes); --json FILE also writes it as JSON ("-" for stdout). Exit 0 on success, 1 on
 // failure with one line on stderr, 2 on bad usage.
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -18,12 +21,14 @@
 #include "cardsim/card_writer.h"
 #include "cardsim/demo_scenario.h"
 #include "cardsim/scenario_json.h"
+#include "cardsim/volume_image_sink.h"
 
 namespace {
 
 int Usage() {
   std::fputs(
       "usage: korvan-cardsim demo DIR [--json FILE]\n"
+      "       (DIR: an image folder, or a marked FAT32 volume or disk image file)\n"
       "       korvan-cardsim write DIR [--scenario FILE.json] [--json FILE] [--dump-es DIR]\n"
       "              [--seed N] [--files N] [--file-mib N] [--last-file-mib N]\n"
       "              [--ring-start B] [--recordings N] [--duration S] [--blocks N]\n"
@@ -131,7 +136,11 @@ int main(int argc, char** argv) {
 
   cardsim::WriteOptions write_options;
   write_options.es_dump_dir = o.dump_dir;
-  const cardsim::CardResult result = cardsim::WriteCardToFolder(scenario, out_dir, write_options);
+  std::error_code ec;
+  const bool volume = std::filesystem::is_regular_file(out_dir, ec);
+  const cardsim::CardResult result =
+      volume ? cardsim::WriteCardToVolumeImage(scenario, out_dir, write_options)
+             : cardsim::WriteCardToFolder(scenario, out_dir, write_options);
   if (!result.ok) {
     std::fprintf(stderr, "korvan-cardsim: %s\n", result.error.c_str());
     return 1;

@@ -13,13 +13,36 @@ RecordingStream::RecordingStream(std::shared_ptr<const MediaSet> media, const Re
                                  EsSink sink)
     : media_(std::move(media)), plan_(plan), sink_(std::move(sink)),
       rng_(0x9E3779B97F4A7C15ULL ^ plan.seed) {
-  // The decoder configuration reaches the H.264 stream first (the converter writes it from the
-  // information sector before any box); it counts once per recording.
+  ReportConfig();
+}
+
+// The decoder configuration reaches the H.264 stream first (the converter writes it from the
+// information sector before any box); it counts once per recording.
+void RecordingStream::ReportConfig() {
   es_scratch_.clear();
   AppendAnnexBNal(media_->video.sps, es_scratch_);
   AppendAnnexBNal(media_->video.pps, es_scratch_);
-  stats_.h264_bytes += es_scratch_.size();
-  if (sink_) sink_(true, es_scratch_);
+  Emit(true, 0, 0);
+}
+
+void RecordingStream::BeginAtNextKeyFrame() {
+  stats_ = StreamStats{};
+  pending_audio_.clear();
+  awaiting_key_ = true;
+  ReportConfig();
+}
+
+// Counts and hands on the ES bytes in es_scratch_.
+void RecordingStream::Emit(bool video, uint64_t frames, uint64_t keys) {
+  if (video) {
+    stats_.video_frames += frames;
+    stats_.key_frames += keys;
+    stats_.h264_bytes += es_scratch_.size();
+  } else {
+    stats_.audio_frames += frames;
+    stats_.aac_bytes += es_scratch_.size();
+  }
+  if (sink_) sink_(video, es_scratch_);
 }
 
 uint64_t RecordingStream::Random() {  // splitmix64
@@ -58,25 +81,30 @@ size_t RecordingStream::ChoiceSize(const BoxChoice& c) const {
 void RecordingStream::ReportEs(const BoxChoice& c) {
   if (c.kind == BoxChoice::video) {
     const auto& picture = Picture(c.index);
-    ++stats_.video_frames;
-    if (picture.key) ++stats_.key_frames;
-    stats_.h264_bytes += picture.nals.size();  // each 4-byte length becomes a start code
-    if (sink_) {
-      es_scratch_.clear();
-      AppendAnnexB(picture.nals, es_scratch_);
-      sink_(true, es_scratch_);
+    if (awaiting_key_ && !picture.key) {
+      pending_audio_.clear();  // a conversion skips to the next key frame
+      return;
     }
+    if (awaiting_key_) {  // the box before the key frame is written, then everything after
+      awaiting_key_ = false;
+      if (!pending_audio_.empty()) {
+        es_scratch_.swap(pending_audio_);
+        Emit(false, 1, 0);
+      }
+    }
+    es_scratch_.clear();
+    AppendAnnexB(picture.nals, es_scratch_);  // each 4-byte length becomes a start code
+    Emit(true, 1, picture.key ? 1 : 0);
   } else if (c.kind == BoxChoice::audio) {
     const auto& frame = AudioFrame(c.index);
-    ++stats_.audio_frames;
-    stats_.aac_bytes += 7 + frame.size();
-    if (sink_) {
-      const auto header =
-          AdtsHeader(media_->params.sample_rate, media_->params.channels, 7 + frame.size());
-      es_scratch_.assign(header.begin(), header.end());
-      es_scratch_.insert(es_scratch_.end(), frame.begin(), frame.end());
-      sink_(false, es_scratch_);
-    }
+    const auto header =
+        AdtsHeader(media_->params.sample_rate, media_->params.channels, 7 + frame.size());
+    es_scratch_.assign(header.begin(), header.end());
+    es_scratch_.insert(es_scratch_.end(), frame.begin(), frame.end());
+    if (awaiting_key_)
+      pending_audio_ = es_scratch_;
+    else
+      Emit(false, 1, 0);
   }
 }
 

@@ -44,7 +44,7 @@ struct StreamStats {
   uint64_t audio_frames = 0;
   uint64_t h264_bytes = 0;   // Annex B with 4-byte start codes, SPS and PPS once at the start
   uint64_t aac_bytes = 0;    // ADTS frames, 7-byte headers included
-  uint64_t stream_bytes = 0; // qbox bytes, padding and end box included
+  uint64_t stream_bytes = 0; // qbox bytes, padding and end box included (all boxes started)
 };
 
 class RecordingStream {
@@ -56,6 +56,11 @@ class RecordingStream {
   RecordingStream(std::shared_ptr<const MediaSet> media, const RecordingPlan& plan,
                   EsSink sink = nullptr);
 
+  // Restarts the statistics and the sink as a conversion starting here would see the stream:
+  // the configuration first, then from the audio box just before the next key frame on.
+  // Used after skipping blocks that the ring has overwritten.
+  void BeginAtNextKeyFrame();
+
   // Produces up to `n` stream bytes into `dst` (or discards them when `dst` is null); returns
   // how many; fewer than `n` only when the stream is finished.
   size_t Produce(uint8_t* dst, size_t n);
@@ -63,6 +68,8 @@ class RecordingStream {
   // Media time in seconds of the newest box started so far.
   double media_time() const { return media_time_; }
   const StreamStats& stats() const { return stats_; }
+  // Pictures put into the stream so far, lost blocks included.
+  uint64_t pictures() const { return video_index_; }
 
  private:
   // What the current box is; enough to write its bytes on demand.
@@ -77,6 +84,8 @@ class RecordingStream {
   size_t ChoiceSize(const BoxChoice& c) const;
   void Materialise();             // writes the current box's bytes into box_
   void ReportEs(const BoxChoice& c);
+  void ReportConfig();
+  void Emit(bool video, uint64_t frames, uint64_t keys);
   const EncodedPicture& Picture(uint64_t index) const;
   const std::vector<uint8_t>& AudioFrame(uint64_t index) const;
   uint32_t SampleTimeMs(const BoxChoice& c) const;
@@ -97,6 +106,8 @@ class RecordingStream {
   bool finished_ = false;
   StreamStats stats_;
   std::vector<uint8_t> es_scratch_;
+  bool awaiting_key_ = false;          // BeginAtNextKeyFrame: hold audio until a key frame
+  std::vector<uint8_t> pending_audio_; // ES bytes of the audio box held back
 };
 
 }  // namespace cardsim
