@@ -5,6 +5,8 @@
 
 #include "cardsim/card_writer.h"
 #include "cardsim/demo_scenario.h"
+#include "cardsim/volume_image_sink.h"
+#include "support/fat_image.h"
 #include "records/record_line.h"
 #include "support/temp_dir.h"
 
@@ -102,4 +104,28 @@ TEST(CliListOnSimulatedCards, DamagedBlockStopsTheScanAfterEarlierRecordings) {
   EXPECT_TRUE(list["scanFailed"].get<bool>());
   ASSERT_EQ(list["records"].size(), 2u);
   EXPECT_EQ(list["records"][1]["ess_index"].get<uint32_t>(), card.recordings[1].last_block);
+}
+
+TEST(CliListOnSimulatedCards, VolumeImageReadThroughTheFatReader) {
+  if (!testsupport::HaveFatTools()) GTEST_SKIP() << "mkfs.fat/mtools missing";
+  TempDir tmp;
+  const std::string image = tmp / "card.img";
+  ASSERT_TRUE(testsupport::MakeMarkedVolume(image, tmp.path().string(), 64 * 1024,
+                                            {2u << 20, 2u << 20, 2u << 20}));  // 48 blocks
+  cardsim::Scenario s;
+  s.seed = 5;
+  s.width = 352, s.height = 288;
+  s.info_only = true;
+  s.ring_start_block = 30;  // wraps past block 47
+  cardsim::RecordingSpec r;
+  r.start = cardsim::CivilTime{2020, 1, 2, 3, 4, 5};
+  for (uint32_t blocks : {6u, 12u, 2u, 5u}) {
+    r.blocks = blocks;
+    r.gap_blocks = blocks == 2 ? 1 : 0;
+    s.recordings.push_back(r);
+    r.start.reset();
+  }
+  const auto card = cardsim::WriteCardToVolumeImage(s, image);
+  ASSERT_TRUE(card.ok) << card.error;
+  ExpectListed(ListJson(image), card);
 }
