@@ -200,25 +200,28 @@ bool CardMedium::ReadCardServiceSector() {
   return ok;
 }
 
-bool CardMedium::WriteVolumeSector(uint32_t volumeSector, const base::Sector& s) {
+bool CardMedium::WithRawWrites(const std::function<bool(platform::RawVolume&)>& writes) {
   if (imageMode || !volumeOpen || !volume_->writable()) return false;
-  // A mounted volume is unmounted around the write; files held open on it would block that.
+  // A mounted volume is unmounted around the writes; files held open on it would block that.
   if (regionReader_) regionReader_->close();
   platform::RawWriteSession session(devicePath, diskPath);
   if (!session.ready()) return false;
-  const bool written = platform::WriteSectorAt(*volume_, volumeSector, s);
+  const bool written = writes(*volume_);
   return volume_->flush() && written;
 }
 
+bool CardMedium::WriteVolumeSector(uint32_t volumeSector, const base::Sector& s) {
+  return WithRawWrites(
+      [&](platform::RawVolume& v) { return platform::WriteSectorAt(v, volumeSector, s); });
+}
+
 bool CardMedium::WriteCardServiceSector() {
-  if (imageMode || !volumeOpen || !volume_->writable()) return false;
   if (hc00infoSector == 0 || hc01infoSector == 0) return false;
-  if (regionReader_) regionReader_->close();
-  platform::RawWriteSession session(devicePath, diskPath);
-  if (!session.ready()) return false;
-  bool ok = platform::WriteSectorAt(*volume_, hc00infoSector, serviceSector.bytes());
-  if (ok) ok = platform::WriteSectorAt(*volume_, hc01infoSector, serviceSector.bytes());
-  return volume_->flush() && ok;
+  return WithRawWrites([&](platform::RawVolume& v) {
+    // The second copy only after the first went through whole.
+    return platform::WriteSectorAt(v, hc00infoSector, serviceSector.bytes()) &&
+           platform::WriteSectorAt(v, hc01infoSector, serviceSector.bytes());
+  });
 }
 
 RegionReadResult CardMedium::ReadRegionSector(uint32_t s, base::Sector& out) {

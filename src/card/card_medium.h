@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,7 +49,12 @@ class CardMedium {
   bool ReadCardServiceSector();
   // Writes serviceSector to both info files; false on any refusal or short write.
   bool WriteCardServiceSector();
-  // Writes one volume sector raw, unmounting a mounted device around it and flushing after.
+  // Runs `writes` on the raw volume as one session: a mounted device is unmounted first (and
+  // mounted again after), the whole disk is locked, and the volume is flushed at the end.
+  // False when the medium is read-only, an image folder, cannot be unmounted, or when
+  // `writes` or the flush fails. For the FAT and directory writes of marking.
+  bool WithRawWrites(const std::function<bool(platform::RawVolume&)>& writes);
+  // One volume sector, written as above.
   bool WriteVolumeSector(uint32_t volumeSector, const base::Sector& s);
   RegionReadResult ReadRegionSector(uint32_t s, base::Sector& out);
   // Recomputes N_s_s, s_s_bgn and s_s_end from serviceSector (after editing pointers).

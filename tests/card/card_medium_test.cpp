@@ -242,3 +242,27 @@ TEST(CardMediumFaults, APulledCardFailsReadsAndKeepsTheWorkingCopy) {
   EXPECT_FALSE(m.marked);
   EXPECT_FALSE(m.geometry.recognised);
 }
+
+TEST(CardMediumFaults, RawWritesNeedAWritableVolumeAndReportFailures) {
+  RecordingSink sink;
+  card::CardMedium m(sink);
+  auto readOnly = std::make_shared<platform::MemoryVolume>(std::vector<uint8_t>(64 * 512), false);
+  ASSERT_TRUE(m.OpenMediumOn(readOnly, "ro"));
+  int calls = 0;
+  EXPECT_FALSE(m.WithRawWrites([&](platform::RawVolume&) { return ++calls, true; }));
+  EXPECT_EQ(calls, 0);
+
+  auto memory = std::make_shared<platform::MemoryVolume>(std::vector<uint8_t>(64 * 512));
+  auto faulty = std::make_shared<platform::FaultyVolume>(memory);
+  ASSERT_TRUE(m.OpenMediumOn(faulty, "rw"));
+  base::Sector s{};
+  s.fill(0xAB);
+  EXPECT_TRUE(m.WithRawWrites([&](platform::RawVolume& v) {
+    return platform::WriteSectorAt(v, 3, s) && platform::WriteSectorAt(v, 4, s);
+  }));
+  EXPECT_EQ(memory->bytes()[4 * 512 + 511], 0xAB);
+  faulty->fail_write_on(3);
+  EXPECT_FALSE(m.WriteVolumeSector(5, s));
+  EXPECT_EQ(memory->bytes()[5 * 512], 0);
+  EXPECT_FALSE(m.WriteCardServiceSector());  // no info files located on this volume
+}
