@@ -125,3 +125,22 @@ TEST(CardsimCli, WriteFromScenarioFileWithOverridesAndFailures) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CardsimScenarioJson, ShippedExampleScenariosAreValid) {
+  int seen = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(
+           std::string(KORVAN_SOURCE_DIR) + "/tools/cardsim/scenarios")) {
+    std::ifstream in(entry.path());
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    cardsim::Scenario s;
+    std::string error;
+    EXPECT_TRUE(cardsim::ParseScenarioJson(text, s, error)) << entry.path() << ": " << error;
+    EXPECT_EQ(cardsim::ValidateScenario(s), "") << entry.path();
+    ++seen;
+  }
+  EXPECT_GE(seen, 3);
+}
+
+}  // namespace
