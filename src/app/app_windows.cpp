@@ -4,6 +4,7 @@
 #include "app/card_op_form.h"
 #include "app/removable_drives_select_form.h"
 #include "app/ss_list_form.h"
+#include "records/reclist_form.h"
 
 namespace app {
 
@@ -22,16 +23,21 @@ void CreateWindows(platform::NoticeSink& notices) {
   AppWindows& w = Instance();
   w.main = std::make_unique<TRemovableDrivesSelectForm>(notices);
   w.cardOp = std::make_unique<TCardOpForm>(notices);
+  w.recList = std::make_unique<TRecListForm>();
   w.blockList = std::make_unique<TBlockListForm>();
   w.ssList = std::make_unique<TssList>();
   w.main->setCardOpForm(w.cardOp.get());
   w.cardOp->setServiceList(w.ssList.get());
+  CardActions actions;
+  actions.records = [](TCardOpForm& form) { Instance().recList->openFor(form.medium()); };
+  w.cardOp->setActions(std::move(actions));
 }
 
 void DestroyWindows() {
   AppWindows& w = Instance();
   w.ssList.reset();
   w.blockList.reset();
+  w.recList.reset();
   w.cardOp.reset();
   w.main.reset();
 }

@@ -8,6 +8,8 @@
 
 #include "platform/notice_sink.h"
 
+class TRecListForm;
+
 namespace app {
 
 class TBlockListForm;
@@ -18,6 +20,7 @@ class TssList;
 struct AppWindows {
   std::unique_ptr<TRemovableDrivesSelectForm> main;
   std::unique_ptr<TCardOpForm> cardOp;
+  std::unique_ptr<TRecListForm> recList;
   std::unique_ptr<TBlockListForm> blockList;
   std::unique_ptr<TssList> ssList;
 };

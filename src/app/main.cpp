@@ -1,12 +1,15 @@
 // korvan: the desktop program. Creates every window once, shows the main window and runs the
 // one event loop. `korvan MEDIUM` opens the card operations window for a card image folder,
-// an image file or a device directly.
+// an image file or a device directly; `korvan --screenshot DIR MEDIUM` saves a picture of each
+// window on that medium into DIR and ends.
 #include <QStringList>
+#include <memory>
 
 #include "app/app_windows.h"
 #include "app/gui_notice_sink.h"
 #include "app/korvan_application.h"
 #include "app/removable_drives_select_form.h"
+#include "app/screenshot_tour.h"
 
 int main(int argc, char** argv) {
   app::KorvanApplication application(argc, argv);
@@ -16,9 +19,16 @@ int main(int argc, char** argv) {
   app::GuiNoticeSink notices;
   app::CreateWindows(notices);
   const QStringList args = application.arguments().mid(1);
-  if (!args.isEmpty()) app::Windows().main->setStartMedium(args.last());
+  std::unique_ptr<app::ScreenshotTour> tour;
+  if (args.size() == 3 && args[0] == QStringLiteral("--screenshot")) {
+    tour = std::make_unique<app::ScreenshotTour>(args[1], args[2]);
+    tour->start();
+  } else if (!args.isEmpty()) {
+    app::Windows().main->setStartMedium(args.last());
+  }
   app::Windows().main->show();
-  const int status = application.exec();
+  int status = application.exec();
+  if (tour && !tour->ok()) status = 1;
   app::DestroyWindows();
   return status;
 }

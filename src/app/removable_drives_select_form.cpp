@@ -128,14 +128,7 @@ void TRemovableDrivesSelectForm::Timer1Timer() {
   if (!startMedium_.isEmpty()) {
     const QString path = startMedium_;
     startMedium_.clear();
-    const QFileInfo info(path);
-    if (info.isFile() && info.fileName().compare(QStringLiteral("hc00info.hcf"),
-                                                 Qt::CaseInsensitive) == 0)
-      OpenImageFolder(info.absolutePath());
-    else if (info.isDir())
-      OpenImageFolder(path);
-    else
-      openCard(path, false);
+    OpenMediumPath(path);
     return;
   }
   switch (poll_.tick()) {
@@ -183,6 +176,17 @@ void TRemovableDrivesSelectForm::OpenSelected() {
 void TRemovableDrivesSelectForm::OpenImageFolder(const QString& folder) {
   selectedDrive_ = folder;
   openCard(folder, true);
+}
+
+void TRemovableDrivesSelectForm::OpenMediumPath(const QString& path) {
+  const QFileInfo info(path);
+  if (info.isFile() &&
+      info.fileName().compare(QStringLiteral("hc00info.hcf"), Qt::CaseInsensitive) == 0)
+    OpenImageFolder(info.absolutePath());
+  else if (info.isDir())
+    OpenImageFolder(path);
+  else
+    openCard(path, false);
 }
 
 void TRemovableDrivesSelectForm::openCard(const QString& path, bool image) {

@@ -44,6 +44,9 @@ class TRemovableDrivesSelectForm final : public QWidget {
   void OpenSelected();
   // Opens a card image folder (the Ctrl+M path after the file dialog).
   void OpenImageFolder(const QString& folder);
+  // Opens any medium by path: a card image folder (or its hc00info.hcf), an image file or a
+  // device node; returns when the card operations window has closed.
+  void OpenMediumPath(const QString& path);
   void Timer1Timer();
   void btnRefreshClick();
   void OpenImageKey();

@@ -1,0 +1,82 @@
+#include "app/screenshot_tour.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/app_windows.h"
+#include "app/block_list_form.h"
+#include "app/card_op_form.h"
+#include "app/removable_drives_select_form.h"
+#include "app/ss_list_form.h"
+#include "records/reclist_form.h"
+
+namespace app {
+
+ScreenshotTour::ScreenshotTour(QString folder, QString medium, QObject* parent)
+    : QObject(parent), folder_(std::move(folder)), medium_(std::move(medium)) {}
+
+void ScreenshotTour::later(int ms, std::function<void()> step) {
+  QTimer::singleShot(ms, this, std::move(step));
+}
+
+void ScreenshotTour::save(QWidget* w, const QString& name) {
+  const QString path = QDir(folder_).filePath(name);
+  const bool saved = w && w->isVisible() && w->grab().save(path);
+  std::fprintf(stderr, "%s %s\n", saved ? "saved" : "NOT saved", qPrintable(path));
+  ok_ = ok_ && saved;
+}
+
+void ScreenshotTour::start() {
+  QDir().mkpath(folder_);
+  AppWindows& w = Windows();
+  later(1500, [this, &w] {
+    save(w.main.get(), QStringLiteral("main.png"));
+    later(1000, [this, &w] {
+      save(w.cardOp.get(), QStringLiteral("card_operations.png"));
+      later(500, [this, &w] {
+        w.ssList->Button1Click();
+        save(w.ssList.get(), QStringLiteral("service_list.png"));
+        w.ssList->accept();
+      });
+      w.cardOp->Button1->setFocus();
+      w.cardOp->ServiceListKey();
+      if (w.cardOp->Button3->isEnabled()) {
+        later(300, [this] { pollScan(100); });
+        w.cardOp->Button3Click();
+      }
+      w.cardOp->Button4Click();
+    });
+    w.main->OpenMediumPath(medium_);
+    w.main->close();
+  });
+}
+
+void ScreenshotTour::pollScan(int remainingTicks) {
+  AppWindows& w = Windows();
+  TRecListForm& list = *w.recList;
+  if (list.scanRunning() && remainingTicks > 0) {
+    later(200, [this, remainingTicks] { pollScan(remainingTicks - 1); });
+    return;
+  }
+  later(300, [this, &w, &list] {
+    save(&list, QStringLiteral("record_list.png"));
+    const records::RecListMedium& m = list.medium();
+    if (m.reader && !list.records().empty()) {
+      const std::optional<records::TRecord> first = list.records().at(0);
+      w.blockList->openFor(*m.reader, m.N_s_s, first ? &*first : nullptr, &list);
+      later(300, [this, &w, &list] {
+        save(w.blockList.get(), QStringLiteral("block_list.png"));
+        w.blockList->close();
+        list.reject();
+      });
+      return;
+    }
+    list.reject();
+  });
+}
+
+}  // namespace app

@@ -1,0 +1,34 @@
+// A guided run for documentation pictures: shows the main window, opens a medium, the
+// service-sector list, the record list (waiting for its scan) and the block list of its first
+// recording, saving a PNG of each window into a folder, then ends the program.
+// Started by `korvan --screenshot DIR MEDIUM` after the windows exist. UI thread only.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace app {
+
+class ScreenshotTour final : public QObject {
+ public:
+  ScreenshotTour(QString folder, QString medium, QObject* parent = nullptr);
+  void start();
+  // Whether every picture was saved.
+  bool ok() const { return ok_; }
+
+ private:
+  void save(QWidget* w, const QString& name);
+  // Runs `step` after `ms` milliseconds (steps may open modal windows, so the next one is
+  // always scheduled before the blocking call).
+  void later(int ms, std::function<void()> step);
+  void pollScan(int remainingTicks);
+
+  QString folder_;
+  QString medium_;
+  bool ok_ = true;
+};
+
+}  // namespace app
