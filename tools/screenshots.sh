@@ -19,6 +19,17 @@ if [[ -z $medium ]]; then
   build/korvan-cardsim demo "$work/demo" >/dev/null
   medium=$work/demo
 fi
+# Two volume images stand in for removable drives in the main window's list.
+drives=()
+if command -v mkfs.fat >/dev/null; then
+  truncate -s 256M "$work/sdb1" && mkfs.fat -F 32 "$work/sdb1" >/dev/null
+  truncate -s 64M "$work/sdc1" && mkfs.fat -F 16 "$work/sdc1" >/dev/null
+  drives=(sdb1 sdc1)  # short names: the program runs in $work
+fi
 mkdir -p "$out"
+out=$(cd "$out" && pwd)
+korvan=$(pwd)/build/korvan
+[[ $medium = /* ]] || medium=$(pwd)/$medium
+cd "$work"
 XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} \
-  build/korvan --screenshot "$out" "$medium"
+  "$korvan" --screenshot "$out" "$medium" "${drives[@]}"

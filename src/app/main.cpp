@@ -1,7 +1,7 @@
 // korvan: the desktop program. Creates every window once, shows the main window and runs the
 // one event loop. `korvan MEDIUM` opens the card operations window for a card image folder,
-// an image file or a device directly; `korvan --screenshot DIR MEDIUM` saves a picture of each
-// window on that medium into DIR and ends.
+// an image file or a device directly; `korvan --screenshot DIR MEDIUM [VOLUME...]` saves a
+// picture of each window on that medium into DIR and ends.
 #include <QStringList>
 #include <memory>
 
@@ -20,8 +20,8 @@ int main(int argc, char** argv) {
   app::CreateWindows(notices);
   const QStringList args = application.arguments().mid(1);
   std::unique_ptr<app::ScreenshotTour> tour;
-  if (args.size() == 3 && args[0] == QStringLiteral("--screenshot")) {
-    tour = std::make_unique<app::ScreenshotTour>(args[1], args[2]);
+  if (args.size() >= 3 && args[0] == QStringLiteral("--screenshot")) {
+    tour = std::make_unique<app::ScreenshotTour>(args[1], args[2], args.mid(3));
     tour->start();
   } else if (!args.isEmpty()) {
     app::Windows().main->setStartMedium(args.last());

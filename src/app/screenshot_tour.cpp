@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
@@ -16,8 +17,12 @@
 
 namespace app {
 
-ScreenshotTour::ScreenshotTour(QString folder, QString medium, QObject* parent)
-    : QObject(parent), folder_(std::move(folder)), medium_(std::move(medium)) {}
+ScreenshotTour::ScreenshotTour(QString folder, QString medium, QStringList drives,
+                               QObject* parent)
+    : QObject(parent),
+      folder_(std::move(folder)),
+      medium_(std::move(medium)),
+      drives_(std::move(drives)) {}
 
 void ScreenshotTour::later(int ms, std::function<void()> step) {
   QTimer::singleShot(ms, this, std::move(step));
@@ -33,7 +38,16 @@ void ScreenshotTour::save(QWidget* w, const QString& name) {
 void ScreenshotTour::start() {
   QDir().mkpath(folder_);
   AppWindows& w = Windows();
+  if (!drives_.isEmpty()) {
+    w.main->poll().autoOpen = false;
+    w.main->setDriveSource([drives = drives_] {
+      std::vector<card::DriveCandidate> list;
+      for (const QString& d : drives) list.push_back({d.toStdString(), ""});
+      return list;
+    });
+  }
   later(1500, [this, &w] {
+    w.main->ListBox1->setCurrentRow(0);
     save(w.main.get(), QStringLiteral("main.png"));
     later(1000, [this, &w] {
       save(w.cardOp.get(), QStringLiteral("card_operations.png"));
@@ -51,6 +65,13 @@ void ScreenshotTour::start() {
       w.cardOp->Button4Click();
     });
     w.main->OpenMediumPath(medium_);
+    if (!drives_.isEmpty()) {  // the first stand-in drive: an empty volume, ready for marking
+      later(1000, [this, &w] {
+        save(w.cardOp.get(), QStringLiteral("card_operations_empty.png"));
+        w.cardOp->Button4Click();
+      });
+      w.main->OpenMediumPath(drives_.first());
+    }
     w.main->close();
   });
 }

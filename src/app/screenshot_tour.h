@@ -1,11 +1,14 @@
 // A guided run for documentation pictures: shows the main window, opens a medium, the
 // service-sector list, the record list (waiting for its scan) and the block list of its first
 // recording, saving a PNG of each window into a folder, then ends the program.
-// Started by `korvan --screenshot DIR MEDIUM` after the windows exist. UI thread only.
+// Started by `korvan --screenshot DIR MEDIUM [VOLUME...]` after the windows exist; the
+// optional volume images stand in for removable drives in the main window's list (nothing is
+// opened by itself). UI thread only.
 #pragma once
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QWidget;
@@ -14,7 +17,7 @@ namespace app {
 
 class ScreenshotTour final : public QObject {
  public:
-  ScreenshotTour(QString folder, QString medium, QObject* parent = nullptr);
+  ScreenshotTour(QString folder, QString medium, QStringList drives, QObject* parent = nullptr);
   void start();
   // Whether every picture was saved.
   bool ok() const { return ok_; }
@@ -28,6 +31,7 @@ class ScreenshotTour final : public QObject {
 
   QString folder_;
   QString medium_;
+  QStringList drives_;
   bool ok_ = true;
 };
 
