@@ -44,7 +44,10 @@ class Walker {
     while (!result_.malformed) {
       while (depth_ > 0 && ends_[depth_ - 1] == pos) --depth_;
       const uint64_t limit = depth_ > 0 ? ends_[depth_ - 1] : fileSize;
-      if (pos >= limit) break;  // end of file (containers always end exactly, see below)
+      if (pos >= limit) {  // end of file (containers always end exactly, see below)
+        result_.appendable = !openEnded_;
+        break;
+      }
       Box box;
       if (!readHeader(pos, limit, box)) break;
       if (IsContainer(box.type)) {
@@ -82,6 +85,7 @@ class Walker {
       box.size = base::load_be64(h.data() + 8);
     } else if (size32 == 0) {
       box.size = room;  // extends to the end of the file (of its container)
+      if (depth_ == 0) openEnded_ = true;
     } else {
       box.size = size32;
     }
@@ -228,6 +232,7 @@ class Walker {
   bool handlerSeen_ = false;
   bool currentIsVideo_ = true;
   bool currentIsExtra_ = false;
+  bool openEnded_ = false;  // a top-level box without a stated size
   TrackTimes track_;  // values of the last "tkhd" and "mdhd"
 };
 

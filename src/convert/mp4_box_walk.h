@@ -3,6 +3,12 @@
 // the walk never writes; the field-coding fix of a 25-tick media timescale is returned as a
 // pending byte write and already applied to the values it reports.
 //
+// Decisions where the tables cannot be used as they stand: a "stsz"/"stco"/"co64" met before a
+// "hdlr" of type "vide" or "soun" is reported ("no hdlr before ...") and left out; a chunk count
+// that differs from the sample count is reported ("no stsz before ...") and the smaller of the
+// two is used, so every sample used has both a size and an offset; only the first video and
+// the first audio track are used. "meta" boxes with ISO version bytes are entered past them.
+//
 // Hostile files are walked safely: every box must fit its container (the file at top level),
 // sizes below the header, nesting deeper than kMaxBoxDepth and tables whose count exceeds
 // their box end the walk with `malformed` set and a reason. Tables are not loaded; the walk
@@ -49,6 +55,10 @@ struct SampleTable {
 struct Mp4Walk {
   bool malformed = false;
   std::string problem;  // why the walk gave up, when malformed
+
+  // The top-level boxes end exactly at the end of the file, each with a stated size; only
+  // then can a box appended at the end be found again by the next walk.
+  bool appendable = false;
 
   bool skipSeen = false;
   uint64_t skipPos = 0, skipSize = 0;  // the first "skip" box

@@ -28,13 +28,17 @@ bool FieldCoded(const uint8_t* block, size_t length) {
   return at < length && block[at] == 1;
 }
 
+uint64_t RecordBytes(const Mp4Walk& walk, size_t blockLength) {
+  return 8 + uint64_t(blockLength) + 4 + 4 * uint64_t(walk.videoTable.count()) + 4 +
+         4 * uint64_t(walk.audioTable.count()) + 8;
+}
+
 // Builds header + record: "skip" header (size 0 for now), block, sample CRCs, T and the CRC.
-bool BuildRecord(const Mp4File& file, const Mp4Walk& walk, const uint8_t* block,
-                 size_t blockLength, std::vector<uint8_t>& record) {
+// Sample bytes are read only below `dataEnd`, the end of the file before the record.
+bool BuildRecord(const Mp4File& file, uint64_t dataEnd, const Mp4Walk& walk,
+                 const uint8_t* block, size_t blockLength, std::vector<uint8_t>& record) {
   const uint64_t video = walk.videoTable.count(), audio = walk.audioTable.count();
-  const uint64_t total = 8 + uint64_t(blockLength) + 4 + 4 * video + 4 + 4 * audio + 8;
-  if (total > integrity::kRecordBufferBytes) return false;
-  record.assign(size_t(total), 0);
+  record.assign(size_t(RecordBytes(walk, blockLength)), 0);
   uint8_t* p = record.data();
   std::copy_n("\0\0\0\0skip", 8, p);
   std::copy_n(block, blockLength, p + 8);
@@ -45,7 +49,7 @@ bool BuildRecord(const Mp4File& file, const Mp4Walk& walk, const uint8_t* block,
   uint8_t* tail = audioCrcs + 4 * audio;
   base::store_le32(counted, uint32_t(video));
   base::store_le32(audioCount, uint32_t(audio));
-  if (!ComputeSampleCrcs(file, walk.videoTable, walk.audioTable,
+  if (!ComputeSampleCrcs(file, dataEnd, walk.videoTable, walk.audioTable,
                          std::span<uint8_t>(videoCrcs, 4 * video),
                          std::span<uint8_t>(audioCrcs, 4 * audio)))
     return false;
@@ -82,20 +86,23 @@ bool AppendSkipBox(Mp4File& file, uint64_t end, const std::vector<uint8_t>& reco
   return file.writeAt(end, size, 4);
 }
 
-// Writes the patches; on a failure puts back what was already changed.
-bool ApplyPatches(Mp4File& file, const std::vector<BytePatch>& patches) {
-  std::vector<BytePatch> undo;
+// Writes the patches, collecting the bytes they replace into `undo`. False on a failure.
+bool ApplyPatches(Mp4File& file, const std::vector<BytePatch>& patches,
+                  std::vector<BytePatch>& undo) {
   for (const BytePatch& p : patches) {
     BytePatch old{p.pos, std::vector<uint8_t>(p.bytes.size())};
-    if (!file.readExact(p.pos, old.bytes.data(), old.bytes.size()) ||
-        !file.writeAt(p.pos, p.bytes.data(), p.bytes.size())) {
-      for (auto it = undo.rbegin(); it != undo.rend(); ++it)
-        file.writeAt(it->pos, it->bytes.data(), it->bytes.size());
-      return false;
-    }
+    if (!file.readExact(p.pos, old.bytes.data(), old.bytes.size())) return false;
     undo.push_back(std::move(old));
+    if (!file.writeAt(p.pos, p.bytes.data(), p.bytes.size())) return false;
   }
   return true;
+}
+
+// Puts back what the patches replaced and cuts off anything appended after `end`.
+void Restore(Mp4File& file, const std::vector<BytePatch>& undo, uint64_t end) {
+  for (auto it = undo.rbegin(); it != undo.rend(); ++it)
+    file.writeAt(it->pos, it->bytes.data(), it->bytes.size());
+  if (file.size() != end) file.truncate(end);
 }
 
 }  // namespace
@@ -120,16 +127,27 @@ PostProcessOutcome PostProcessMp4Outcome(const std::string& mp4Path, const uint8
     errorCode = kAlreadySealed;
     return PostProcessOutcome::alreadySealed;
   }
-  std::vector<uint8_t> record;
-  if (!BuildRecord(file, walk, block, blockLength, record)) {
+  if (!walk.appendable) {
+    // A last box without a stated size, or stray bytes after it, would swallow the record:
+    // neither the verifier nor the next run could find it.
     notices.notice(NoticeKind::error,
-                   "!!! error: too many samples or unreadable tables, no integrity record added");
+                   "!!! error: the file does not end with a complete box, no integrity record added");
+    return PostProcessOutcome::malformed;
+  }
+  if (RecordBytes(walk, blockLength) > integrity::kRecordBufferBytes) {
+    notices.notice(NoticeKind::error,
+                   "!!! error: too many samples for the integrity record, none added");
     return PostProcessOutcome::tooManySamples;
   }
+  // Time corrections first, then the record, whose sample CRCs see the corrected file.
   const uint64_t end = file.size();
-  if (!AppendSkipBox(file, end, record) || !ApplyPatches(file, PlanTimeCorrections(walk))) {
-    file.truncate(end);
-    notices.notice(NoticeKind::error, "!!! error: cannot write the integrity record");
+  std::vector<BytePatch> undo;
+  std::vector<uint8_t> record;
+  if (!ApplyPatches(file, PlanTimeCorrections(walk), undo) ||
+      !BuildRecord(file, end, walk, block, blockLength, record) ||
+      !AppendSkipBox(file, end, record)) {
+    Restore(file, undo, end);
+    notices.notice(NoticeKind::error, "!!! error: cannot read the samples or write the integrity record");
     return PostProcessOutcome::writeFailed;
   }
   return PostProcessOutcome::sealed;

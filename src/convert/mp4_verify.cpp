@@ -140,7 +140,7 @@ class Verifier {
   bool checkSamples() {
     const size_t video = r_.record.videoSamples, audio = r_.record.audioSamples;
     std::vector<uint8_t> crcs(4 * (video + audio));
-    if (!ComputeSampleCrcs(file_, walk_.videoTable, walk_.audioTable,
+    if (!ComputeSampleCrcs(file_, walk_.skipPos, walk_.videoTable, walk_.audioTable,
                            std::span<uint8_t>(crcs.data(), 4 * video),
                            std::span<uint8_t>(crcs.data() + 4 * video, 4 * audio)))
       return unreadable("cannot read the sample tables");

@@ -1,6 +1,7 @@
 #include "convert/sample_crc.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "base/crc32.h"
@@ -76,7 +77,10 @@ class SampleCursor {
 // A read window over the file: serves byte ranges, refilling 1 MiB at the requested offset.
 class Window {
  public:
-  explicit Window(const Mp4File& file) : file_(file), fileSize_(file.size()), bytes_(kSampleWindowBytes) {}
+  Window(const Mp4File& file, uint64_t dataEnd)
+      : file_(file),
+        fileSize_(std::min(file.size(), dataEnd)),
+        bytes_(std::make_unique_for_overwrite<uint8_t[]>(kSampleWindowBytes)) {}
 
   uint32_t crc(uint64_t offset, uint64_t size) {
     uint32_t reg = integrity::kSampleSeed;  // the CRC register, continued piece by piece
@@ -85,7 +89,7 @@ class Window {
         if (offset >= fileSize_ || !refill(offset)) break;
       }
       const uint64_t n = std::min(size, start_ + filled_ - offset);
-      reg = ~base::crc32_seeded(bytes_.data() + (offset - start_), size_t(n), reg);
+      reg = ~base::crc32_seeded(bytes_.get() + (offset - start_), size_t(n), reg);
       offset += n;
       size -= n;
     }
@@ -95,24 +99,25 @@ class Window {
  private:
   bool refill(uint64_t offset) {
     start_ = offset;
-    filled_ = file_.readAt(offset, bytes_.data(),
-                           size_t(std::min<uint64_t>(bytes_.size(), fileSize_ - offset)));
+    filled_ = file_.readAt(offset, bytes_.get(),
+                           size_t(std::min<uint64_t>(kSampleWindowBytes, fileSize_ - offset)));
     return filled_ > 0;
   }
 
   const Mp4File& file_;
   uint64_t fileSize_;
-  std::vector<uint8_t> bytes_;
+  std::unique_ptr<uint8_t[]> bytes_;  // the 1 MiB sample buffer
   uint64_t start_ = 0, filled_ = 0;
 };
 
 }  // namespace
 
-bool ComputeSampleCrcs(const Mp4File& file, const SampleTable& video, const SampleTable& audio,
-                       std::span<uint8_t> videoCrcs, std::span<uint8_t> audioCrcs) {
+bool ComputeSampleCrcs(const Mp4File& file, uint64_t dataEnd, const SampleTable& video,
+                       const SampleTable& audio, std::span<uint8_t> videoCrcs,
+                       std::span<uint8_t> audioCrcs) {
   SampleCursor tracks[2] = {{file, video, videoCrcs}, {file, audio, audioCrcs}};
   bool loaded[2] = {false, false};
-  Window window(file);
+  Window window(file, dataEnd);
   for (;;) {
     for (int t = 0; t < 2; ++t)
       if (!loaded[t] && !tracks[t].done()) {

@@ -2,7 +2,7 @@
 // integrity record. Both tables are followed together in file order through one 1 MiB read
 // window, so a file whose samples lie one after the other is read once, sequentially, in
 // large reads. A sample larger than the window is read in several pieces; a sample that runs
-// past the end of the file contributes the CRC of the bytes that exist.
+// past the end of the data contributes the CRC of the bytes that exist.
 // Memory: the window plus two small table buffers per track. One call per thread at a time.
 #pragma once
 
@@ -17,8 +17,11 @@ namespace convert {
 inline constexpr size_t kSampleWindowBytes = 1 << 20;
 
 // Writes table.count() little-endian CRCs for each track into the given spans (which must
-// hold 4 bytes per sample). False when a table could not be read.
-bool ComputeSampleCrcs(const Mp4File& file, const SampleTable& video, const SampleTable& audio,
-                       std::span<uint8_t> videoCrcs, std::span<uint8_t> audioCrcs);
+// hold 4 bytes per sample). Sample bytes at or past `dataEnd` count as missing: the record
+// appended there must not feed back into the CRCs it holds. False when a table could not be
+// read.
+bool ComputeSampleCrcs(const Mp4File& file, uint64_t dataEnd, const SampleTable& video,
+                       const SampleTable& audio, std::span<uint8_t> videoCrcs,
+                       std::span<uint8_t> audioCrcs);
 
 }  // namespace convert

@@ -82,6 +82,17 @@ TEST_F(HostileMp4, BoxSizesOutsideTheirContainerAreRefused) {
   expectRefused(bytes);
 }
 
+// A record appended after these could not be found again (and a second run would append
+// another), so they are left alone.
+TEST_F(HostileMp4, FilesNotEndingWithACompleteBoxAreRefused) {
+  auto bytes = good;
+  base::store_be32(&bytes[size_t(FindBox(bytes, "mdat"))], 0);  // mdat "to the end of file"
+  expectRefused(bytes);
+  bytes = good;
+  bytes.insert(bytes.end(), {1, 2, 3});
+  expectRefused(bytes);
+}
+
 TEST_F(HostileMp4, NestingDeeperThanTheStackIsRefused) {
   std::vector<uint8_t> nested = MakeBox("free", {});
   for (int i = 0; i < 40; ++i) nested = MakeBox(i % 2 ? "trak" : "moov", nested);
