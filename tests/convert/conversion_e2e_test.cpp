@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -354,4 +355,26 @@ TEST(ConversionEndToEnd, DamagedCardsReportEveryReaderCode) {
   EXPECT_TRUE(o.failed);
   EXPECT_EQ(o.code, 2224);
   EXPECT_TRUE(Names(out).empty());
+}
+
+TEST(ConversionEndToEnd, CliInterruptLeavesNoTemporaryFiles) {
+  REQUIRE_PEERS();
+  if (!testsupport::HaveProgram("timeout")) GTEST_SKIP() << "needs timeout";
+  TempDir dir;
+  WriteCard(dir, "--file-mib 64 --recordings 1 --blocks 400");
+  std::filesystem::create_directory(dir / "out");
+  // SIGTERM (SIGINT may be ignored in a test runner's background job) while converting; on a
+  // fast machine it may come after the end, on a slow one before the handler exists. No case
+  // may leave a temporary file, and a cancel must say so and fail.
+  const auto r = RunCommand("timeout --preserve-status -s TERM 0.08 " +
+                            std::string(KORVAN_CLI_PATH) + " convert " + Quote(dir / "card") +
+                            " " + Quote(dir / "out"));
+  for (const std::string& name : Names(dir / "out"))
+    EXPECT_EQ(name.rfind("hc", 0), std::string::npos) << name;
+  if (r.status != 1) {
+    EXPECT_TRUE(r.status == 0 || r.status == 128 + SIGTERM) << r.status << r.output;
+    return;
+  }
+  EXPECT_NE(r.output.find("cancelled"), std::string::npos) << r.output;
+  EXPECT_TRUE(Names(dir / "out").empty());
 }
