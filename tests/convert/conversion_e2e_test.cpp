@@ -107,14 +107,13 @@ std::vector<std::string> Names(const std::string& dir) {
 }
 
 // Forwards reads, failing chosen sectors with a chosen result, or all reads from the n-th
-// on (a card pulled out), and can ask a worker to stop on the n-th read.
+// on (a card pulled out).
 class FaultyRegion final : public card::RegionReader {
  public:
   explicit FaultyRegion(card::RegionReader& inner) : inner_(inner) {}
   const card::RegionGeometry& geometry() const override { return inner_.geometry(); }
   card::RegionReadResult read_sector(uint32_t s, base::Sector& out) override {
     ++count_;
-    if (count_ == hookAt && hook) hook();
     if (failFrom && count_ >= failFrom) return card::RegionReadResult::no_file;
     if (s == failSector) return failResult;
     return inner_.read_sector(s, out);
@@ -126,8 +125,6 @@ class FaultyRegion final : public card::RegionReader {
   int64_t failSector = -1;
   card::RegionReadResult failResult = card::RegionReadResult::short_read;
   uint64_t failFrom = 0;
-  uint64_t hookAt = 0;
-  std::function<void()> hook;
 
  private:
   card::RegionReader& inner_;
@@ -160,13 +157,11 @@ struct Outcome {
 };
 
 Outcome Convert(card::RegionReader& region, const records::TRecord& rec,
-                convert::ConversionRequest q, int64_t limit = convert::kSplitLimit,
-                FaultyRegion* hooked = nullptr) {
+                convert::ConversionRequest q, int64_t limit = convert::kSplitLimit) {
   Outcome o;
   platform::NullNoticeSink notices;
   convert::TMovieConvTh worker(region, rec, std::move(q), notices, limit);
   worker.set_part_sink([&](const std::string& p) { o.paths.push_back(p); });
-  if (hooked) hooked->hook = [&worker] { worker.request_terminate(); };
   worker.start();
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (!worker.done && !worker.failed && !worker.ended() &&
@@ -288,22 +283,6 @@ TEST(ConversionEndToEnd, SplitPartsStartWithKeyFramesAndContinueTheNumbering) {
   EXPECT_LE(video + audio,
             rec["video_frames"].get<int>() + rec["audio_frames"].get<int>() + overlaps);
   EXPECT_EQ(Names(dir / "out").size(), o.paths.size() + 1);
-}
-
-TEST(ConversionEndToEnd, CancelLeavesNoTemporaryFiles) {
-  REQUIRE_PEERS();
-  TempDir dir;
-  WriteCard(dir, "--recordings 1 --blocks 6");
-  OpenCard open(dir / "card");
-  ASSERT_EQ(open.records.size(), 1u);
-  std::filesystem::create_directory(dir / "out");
-  FaultyRegion cancelling(*open.medium.regionReader());
-  cancelling.hookAt = 400;
-  const Outcome o = Convert(cancelling, open.records[0], WholeRecord(open.records[0], dir / "out"),
-                            convert::kSplitLimit, &cancelling);
-  EXPECT_FALSE(o.done);
-  EXPECT_FALSE(o.failed);
-  EXPECT_TRUE(Names(dir / "out").empty());
 }
 
 TEST(ConversionEndToEnd, DamagedCardsReportEveryReaderCode) {
