@@ -57,18 +57,6 @@ TEST(CardsimEncoders, ClosedGopsWithKeyFramesOnTheGrid) {
   for (const auto& frame : media->audio.frames) EXPECT_GE(frame.size(), 8u);
 }
 
-TEST(CardsimEncoders, SameParametersGiveTheSameCachedSet) {
-  std::string error;
-  auto a = GetMediaSet(SmallParams(), error);
-  auto b = GetMediaSet(SmallParams(), error);
-  EXPECT_EQ(a.get(), b.get());
-  MediaParams other = SmallParams();
-  other.seed = 8;
-  auto c = GetMediaSet(other, error);
-  ASSERT_TRUE(c);
-  EXPECT_NE(a->video.pictures[1].nals, c->video.pictures[1].nals);
-}
-
 TEST(CardsimEncoders, FfprobeDecodesEveryPictureAndAudioFrame) {
   if (!HaveProgram("ffprobe")) GTEST_SKIP() << "ffprobe not installed";
   std::string error;

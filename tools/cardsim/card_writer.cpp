@@ -15,10 +15,38 @@
 namespace cardsim {
 namespace {
 
-struct FileCloser {
-  void operator()(FILE* f) const { std::fclose(f); }
+// The expected elementary streams of one recording, written while it is generated.
+class EsDump {
+ public:
+  bool Open(const std::string& dir, int index) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    char name[32];
+    std::snprintf(name, sizeof name, "/rec%02d.264", index);
+    h264_ = dir + name;
+    std::snprintf(name, sizeof name, "/rec%02d.aac", index);
+    aac_ = dir + name;
+    return Restart();
+  }
+  // Truncates both files: what was written so far is not on the card.
+  bool Restart() {
+    h264_file_.reset(std::fopen(h264_.c_str(), "wb"));
+    aac_file_.reset(std::fopen(aac_.c_str(), "wb"));
+    return h264_file_ && aac_file_;
+  }
+  RecordingStream::EsSink Sink() {
+    return [this](bool video, std::span<const uint8_t> bytes) {
+      std::fwrite(bytes.data(), 1, bytes.size(), video ? h264_file_.get() : aac_file_.get());
+    };
+  }
+
+ private:
+  struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+  };
+  std::string h264_, aac_;
+  std::unique_ptr<FILE, FileCloser> h264_file_, aac_file_;
 };
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
 uint64_t Mix(uint64_t x) {  // splitmix64 finaliser: seeded identities and jitter
   x += 0x9E3779B97F4A7C15ULL;
@@ -45,6 +73,7 @@ class CardWriter {
   bool WriteRecording(int index, uint32_t& offset);
   bool WriteBlock(uint32_t block, const uint8_t* data, const card::ServiceSector& info, bool zero);
   const Damage* BlockDamage(int recording, uint32_t block, DamageKind kind) const;
+  BlockStamp Stamp(const PowerOn& power, int64_t block_time, uint32_t block) const;
   bool Fail(const std::string& message) {
     r_.error = message;
     return false;
@@ -63,6 +92,20 @@ class CardWriter {
   int64_t track_origin_ = 0;
   std::vector<uint8_t> block_;
 };
+
+// The fields of a block's information sector that follow the clock: date, battery, GPS and
+// the ring pointers as the recorder keeps them while writing `block`.
+BlockStamp CardWriter::Stamp(const PowerOn& power, int64_t block_time, uint32_t block) const {
+  BlockStamp stamp;
+  stamp.poweron_uid0 = power.uid0;
+  stamp.date = FromSeconds(block_time);
+  const double hours_on = double(block_time - power.at) / 3600.0;
+  stamp.battery_v = power.battery_v - s_.battery_drain_v_per_hour * hours_on;
+  stamp.gps_rmc = s_.gps.RmcBody(double(block_time - track_origin_), stamp.date);
+  stamp.rec_bgn_sectnum = r_.rsr_sectnum + 256 * r_.ring_start_block;
+  stamp.rec_end_sectnum = r_.rsr_sectnum + 256 * block;
+  return stamp;
+}
 
 const Damage* CardWriter::BlockDamage(int recording, uint32_t block, DamageKind kind) const {
   for (const Damage& d : s_.damage)
@@ -94,8 +137,8 @@ bool CardWriter::WriteRecording(int index, uint32_t& offset) {
   PowerOn& power = it->second;
   if (fresh) {
     const uint64_t h = Mix(s_.seed * 1000003ULL + uint64_t(spec.device) * 131 + uint64_t(spec.power_on));
-    power.uid0 = uint32_t(h) | 1;  // never 0xFFFFFFFF's complement 0
-    if (power.uid0 == 0xFFFFFFFF) power.uid0 = 0x12345679;
+    power.uid0 = uint32_t(h);
+    if (power.uid0 == 0xFFFFFFFF) power.uid0 = 0x12345679;  // that value means "not set"
     power.at = start - 20 - int64_t(h % 40);
     power.battery_v = s_.battery_start_v - double((h >> 32) % 8) * 0.01;
   }
@@ -119,30 +162,15 @@ bool CardWriter::WriteRecording(int index, uint32_t& offset) {
     plan.capacity_bytes = uint64_t(lost + spec.blocks) * kStreamBytesPerBlock;
   }
 
-  FilePtr h264, aac;
-  RecordingStream::EsSink es_sink;
-  if (!options_.es_dump_dir.empty()) {
-    std::error_code ec;
-    std::filesystem::create_directories(options_.es_dump_dir, ec);
-    char name[64];
-    std::snprintf(name, sizeof name, "/rec%02d.264", index);
-    h264.reset(std::fopen((options_.es_dump_dir + name).c_str(), "wb"));
-    std::snprintf(name, sizeof name, "/rec%02d.aac", index);
-    aac.reset(std::fopen((options_.es_dump_dir + name).c_str(), "wb"));
-    if (!h264 || !aac) return Fail("cannot create the elementary-stream dumps in " + options_.es_dump_dir);
-    es_sink = [&](bool video, std::span<const uint8_t> bytes) {
-      std::fwrite(bytes.data(), 1, bytes.size(), video ? h264.get() : aac.get());
-    };
-  }
-  RecordingStream stream(media_, plan, es_sink);
+  EsDump dump;
+  const bool dumping = !options_.es_dump_dir.empty();
+  if (dumping && !dump.Open(options_.es_dump_dir, index))
+    return Fail("cannot create the elementary-stream dumps in " + options_.es_dump_dir);
+  RecordingStream stream(media_, plan, dumping ? dump.Sink() : nullptr);
   if (lost > 0) {
     stream.Produce(nullptr, size_t(lost) * kStreamBytesPerBlock);
     if (stream.finished()) return Fail("recording " + std::to_string(index) + " ends in its lost blocks");
-    if (h264) {  // what the lost blocks held is not on the card: the dump starts again
-      h264.reset(std::freopen(nullptr, "wb", h264.release()));
-      aac.reset(std::freopen(nullptr, "wb", aac.release()));
-      if (!h264 || !aac) return Fail("cannot rewrite the elementary-stream dumps");
-    }
+    if (dumping && !dump.Restart()) return Fail("cannot rewrite the elementary-stream dumps");
     stream.BeginAtNextKeyFrame();
   }
 
@@ -164,19 +192,11 @@ bool CardWriter::WriteRecording(int index, uint32_t& offset) {
     if (BlockDamage(index, i, DamageKind::identity_change)) startrec += clock_;
 
     const uint32_t block = (rec.first_block + i) % r_.N_s_s;
-    BlockStamp stamp;
+    BlockStamp stamp = Stamp(power, start + int64_t(t0), block);
     stamp.label = label++;
     stamp.recstate = uint8_t((i == 0 && lost == 0 ? 1 : 2) | (last && spec.finished ? 4 : 0));
     stamp.startrec_cycles = startrec;
     stamp.cycles = rec.startrec_cycles + uint64_t(std::llround(t1 * double(clock_)));
-    stamp.poweron_uid0 = power.uid0;
-    const int64_t block_time = start + int64_t(t0);
-    stamp.date = FromSeconds(block_time);
-    const double hours_on = double(block_time - power.at) / 3600.0;
-    stamp.battery_v = power.battery_v - s_.battery_drain_v_per_hour * hours_on;
-    stamp.gps_rmc = s_.gps.RmcBody(double(block_time - track_origin_), stamp.date);
-    stamp.rec_bgn_sectnum = r_.rsr_sectnum + 256 * r_.ring_start_block;
-    stamp.rec_end_sectnum = r_.rsr_sectnum + 256 * block;
     card::ServiceSector info = BuildInfoSector(s_, device, r_.geometry, r_.rsr_sectnum, config_, stamp);
     if (i == 0) rec.bss = info;
     rec.ess = info;
