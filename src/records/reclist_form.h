@@ -26,6 +26,7 @@ class QPushButton;
 class QTimer;
 
 namespace app {
+class GuiNoticeSink;
 class TBlockListForm;
 }
 namespace card {
@@ -43,6 +44,8 @@ class TRecListForm : public QDialog {
 
   // Shows the window modally for `medium`; returns when it closes.
   int openFor(card::CardMedium& medium);
+  // The record list's view of an open card medium.
+  static records::RecListMedium MediumView(card::CardMedium& medium);
   // The same over an already prepared medium view (tests, other front ends).
   int openWith(const records::RecListMedium& medium);
   // Shows the window without waiting for it to close (tests, screenshots).
@@ -81,6 +84,7 @@ class TRecListForm : public QDialog {
 
  private:
   void buildControls();
+  void prepare(const records::RecListMedium& medium);
   void FormShow();
   void FormCloseQuery();
   void FormResize();
@@ -132,6 +136,7 @@ class TRecListForm : public QDialog {
   QTimer* Timer2 = nullptr;
   QTimer* positionTimer_ = nullptr;
   app::TBlockListForm* blockList_ = nullptr;  // made on first use, owned by this window
+  app::GuiNoticeSink* notices_ = nullptr;     // the conversion's notices, owned by this window
 
   records::RecListMedium medium_;
   records::RecordList records_;

@@ -2,7 +2,7 @@
 #include "card/card_medium.h"
 #include "records/reclist_form.h"
 
-int TRecListForm::openFor(card::CardMedium& medium) {
+records::RecListMedium TRecListForm::MediumView(card::CardMedium& medium) {
   records::RecListMedium m;
   m.reader = medium.regionReader();
   m.serviceSector = &medium.serviceSector;
@@ -12,5 +12,7 @@ int TRecListForm::openFor(card::CardMedium& medium) {
   m.s_s_end = medium.s_s_end;
   m.writable = !medium.imageMode && medium.writable();
   m.writeServiceSector = [&medium] { return medium.WriteCardServiceSector(); };
-  return openWith(m);
+  return m;
 }
+
+int TRecListForm::openFor(card::CardMedium& medium) { return openWith(MediumView(medium)); }

@@ -73,9 +73,11 @@ void TRecListForm::Timer1Timer() {
 
   if (action.kind == records::QueueAction::start_record) {
     const std::optional<records::TRecord> record = records_.at(size_t(action.record));
-    request_ = records::WholeRecordRequest(action.record, *record, outputDir_);
     const records::ConversionLauncher& launch = launcherOverride_ ? launcherOverride_ : launcher_;
-    if (launch) convWorker_ = launch(request_, *record);
+    if (record && launch) {
+      request_ = records::WholeRecordRequest(action.record, *record, outputDir_);
+      convWorker_ = launch(request_, *record);
+    }
     if (convWorker_) return;
     queue_.stop();  // the worker could not start: end the queue like a failed conversion
     action.kind = records::QueueAction::failed;
