@@ -2,14 +2,23 @@
 // scanned by RecListLoadTh's probing search and, for comparison, by a linear walk that reads
 // every block's information sector. Prints information sectors read and warm wall times.
 //
-// The region is synthetic: each information sector is computed when read, so 32 GiB cost no
-// memory or disk. Usage: scan_bench [recordings] [runs]
+// Two regions: a synthetic one that computes each information sector when read (no memory,
+// no disk), and a real card image folder of eight sparse 4 GiB partition files opened through
+// CardMedium, where only the information sectors are written (about 1 GiB on disk while the
+// benchmark runs; removed at the end). Usage: scan_bench [recordings] [runs] [--no-files]
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
 #include <vector>
 
+#include "card/card_medium.h"
 #include "card/region_reader.h"
 #include "card/servsectclass.h"
 #include "records/read_info_sector.h"
@@ -27,7 +36,7 @@ struct Recording {
 // start. Info sectors are built on demand from the recording that covers the block.
 class SyntheticRegion final : public card::RegionReader {
  public:
-  SyntheticRegion(uint32_t recordings) {
+  explicit SyntheticRegion(uint32_t recordings) {
     g_.N_rsf = 8;
     g_.N_sectors_in_rsr = kBlocks * 256;
     g_.N_sectors_in_standard_rsf = g_.N_sectors_in_the_last_rsf = g_.N_sectors_in_rsr / 8;
@@ -100,17 +109,51 @@ double Millis(std::chrono::steady_clock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
 }
 
-}  // namespace
+bool WriteAt(const std::filesystem::path& file, uint64_t offset, const base::Sector& s) {
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT, 0644);
+  if (fd < 0) return false;
+  const bool ok = ::pwrite(fd, s.data(), s.size(), off_t(offset)) == ssize_t(s.size());
+  return ::close(fd) == 0 && ok;
+}
 
-int main(int argc, char** argv) {
-  const uint32_t recordings = argc > 1 ? uint32_t(std::atoi(argv[1])) : 200;
-  const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
-  SyntheticRegion region(recordings);
-  const uint32_t bgn = 0, end = kBlocks - 1;
+// Writes the synthetic region as a card image folder: hc00info.hcf and hc01info.hcf with the
+// card service sector, eight sparse hcpt files holding the information sectors.
+bool WriteCardFolder(const std::filesystem::path& dir, SyntheticRegion& source) {
+  constexpr uint32_t kFiles = 8, kBlocksPerFile = kBlocks / kFiles;
+  std::filesystem::create_directories(dir);
+  card::ServiceSector service;
+  card::InitServiceSector(service, source.geometry());
+  service.set_rsr_sectnum(0x8000);
+  service.set_rec_bgn_sectnum(0x8000);
+  service.set_rec_end_sectnum(0x8000 + (kBlocks - 1) * 256);
+  for (const char* name : {"hc00info.hcf", "hc01info.hcf"})
+    if (!WriteAt(dir / name, 0, service.bytes())) return false;
+  base::Sector info;
+  for (uint32_t k = 0; k < kFiles; ++k) {
+    char name[32];
+    std::snprintf(name, sizeof name, "hcpt%04u.hcf", k);
+    const int fd = ::open((dir / name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) return false;
+    bool ok = ::ftruncate(fd, off_t(uint64_t(kBlocksPerFile) * 256 * 512)) == 0;
+    for (uint32_t b = 0; ok && b < kBlocksPerFile; ++b) {
+      source.read_sector((k * kBlocksPerFile + b) * 256 + 255, info);
+      if (!card::IsInformationSector(card::ServiceSector(info)).hasMagic) continue;
+      ok = ::pwrite(fd, info.data(), info.size(), off_t((uint64_t(b) * 256 + 255) * 512)) == 512;
+    }
+    if (::close(fd) != 0 || !ok) return false;
+  }
+  return true;
+}
 
-  size_t listed = 0;
-  uint64_t probeReads = 0;
-  double probeBest = 1e30;
+struct Figures {
+  size_t listed = 0, linearFound = 0;
+  uint64_t probeReads = 0, linearReads = 0;
+  double probeBest = 1e30, linearBest = 1e30;
+};
+
+Figures Measure(card::RegionReader& region, uint32_t bgn, uint32_t end, int runs,
+                int linearRuns) {
+  Figures f;
   for (int run = 0; run <= runs; ++run) {  // run 0 warms up
     region.reset_reads();
     size_t count = 0;
@@ -122,33 +165,75 @@ int main(int argc, char** argv) {
       worker.wait_over();
     }
     const double ms = Millis(std::chrono::steady_clock::now() - t0);
-    if (run > 0) probeBest = std::min(probeBest, ms);
-    listed = count;
-    probeReads = region.reads();
+    if (run > 0) f.probeBest = std::min(f.probeBest, ms);
+    f.listed = count;
+    f.probeReads = region.reads();
   }
-
-  size_t linearFound = 0;
-  uint64_t linearReads = 0;
-  double linearBest = 1e30;
-  for (int run = 0; run <= std::min(runs, 2); ++run) {
+  for (int run = 0; run < linearRuns; ++run) {
     region.reset_reads();
     const auto t0 = std::chrono::steady_clock::now();
-    linearFound = LinearScan(region, kBlocks, bgn, end);
-    const double ms = Millis(std::chrono::steady_clock::now() - t0);
-    if (run > 0) linearBest = std::min(linearBest, ms);
-    linearReads = region.reads();
+    f.linearFound = LinearScan(region, kBlocks, bgn, end);
+    f.linearBest = std::min(f.linearBest, Millis(std::chrono::steady_clock::now() - t0));
+    f.linearReads = region.reads();
   }
+  return f;
+}
 
+void Print(const char* title, const Figures& f, int runs) {
+  std::printf("%s\n", title);
+  std::printf("  probing scan: %zu listed, %llu info sectors read (%.1f per recording), "
+              "best warm %.2f ms over %d runs\n",
+              f.listed, (unsigned long long)f.probeReads,
+              double(f.probeReads) / double(std::max<size_t>(f.listed, 1)), f.probeBest, runs);
+  std::printf("  linear scan:  %zu found, %llu info sectors read (%.1f per recording), "
+              "%.2f ms\n",
+              f.linearFound, (unsigned long long)f.linearReads,
+              double(f.linearReads) / double(std::max<size_t>(f.linearFound, 1)), f.linearBest);
+  std::printf("  reads ratio linear/probing: %.1fx\n",
+              double(f.linearReads) / double(std::max<uint64_t>(f.probeReads, 1)));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  const bool files = std::find(args.begin(), args.end(), "--no-files") == args.end();
+  args.erase(std::remove(args.begin(), args.end(), "--no-files"), args.end());
+  const uint32_t recordings = args.size() > 0 ? uint32_t(std::atoi(args[0].c_str())) : 200;
+  const int runs = args.size() > 1 ? std::atoi(args[1].c_str()) : 5;
+  if (recordings == 0 || recordings > kBlocks / 4 || runs < 1) {
+    std::fprintf(stderr, "usage: scan_bench [recordings 1..65536] [runs >= 1] [--no-files]\n");
+    return 2;
+  }
+  SyntheticRegion region(recordings);
+  const uint32_t bgn = 0, end = kBlocks - 1;
   std::printf("region: %u blocks (32 GiB), %zu recordings written\n", kBlocks,
               region.recordings());
-  std::printf("probing scan: %zu listed, %llu info sectors read (%.1f per recording), "
-              "best warm %.2f ms over %d runs\n",
-              listed, (unsigned long long)probeReads, double(probeReads) / double(listed),
-              probeBest, runs);
-  std::printf("linear scan:  %zu found, %llu info sectors read (%.1f per recording), "
-              "best warm %.2f ms\n",
-              linearFound, (unsigned long long)linearReads,
-              double(linearReads) / double(linearFound), linearBest);
-  std::printf("reads ratio linear/probing: %.1fx\n", double(linearReads) / double(probeReads));
-  return listed == region.recordings() && linearFound == listed ? 0 : 1;
+  const Figures synthetic = Measure(region, bgn, end, runs, 2);
+  Print("synthetic region (sectors computed on read):", synthetic, runs);
+  bool ok = synthetic.listed == region.recordings() && synthetic.linearFound == synthetic.listed;
+  if (!files) return ok ? 0 : 1;
+
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("korvan_scan_bench_" + std::to_string(::getpid()));
+  const auto t0 = std::chrono::steady_clock::now();
+  if (!WriteCardFolder(dir, region)) {
+    std::fprintf(stderr, "cannot write the card folder in %s\n", dir.c_str());
+    std::filesystem::remove_all(dir);
+    return 1;
+  }
+  std::printf("card folder written in %.0f ms\n", Millis(std::chrono::steady_clock::now() - t0));
+  platform::NullNoticeSink notices;
+  card::CardMedium medium(notices);
+  if (!medium.OpenMedium(dir.string()) || !medium.marked || !medium.regionReader()) {
+    std::fprintf(stderr, "cannot open the card folder %s\n", dir.c_str());
+    std::filesystem::remove_all(dir);
+    return 1;
+  }
+  const Figures real = Measure(*medium.regionReader(), medium.s_s_bgn, medium.s_s_end, runs, 1);
+  Print("card image folder (8 sparse partition files through CardMedium):", real, runs);
+  medium.CloseMedium();
+  std::filesystem::remove_all(dir);
+  ok = ok && real.listed == region.recordings() && real.linearFound == real.listed;
+  return ok ? 0 : 1;
 }

@@ -1,7 +1,72 @@
+// korvan-cli battery-log MEDIUM RECORD OUTDIR: writes the battery log of recording RECORD (its
+// index in the record list) as OUTDIR/<start stamp>_accum.dat, the file the record list writes
+// on Ctrl+B, and prints its path.
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "card/card_medium.h"
+#include "cli/cli_notice_sink.h"
 #include "cli/commands.h"
+#include "cli/open_medium.h"
+#include "records/output_folder.h"
+#include "records/reclistloadth.h"
+#include "records/record_diagnostics.h"
+#include "records/record_list.h"
 
 namespace cli {
 
-int RunBatteryLog(const Args&) { return Fail(1, "not available yet"); }
+namespace {
+
+bool ParseIndex(const std::string& text, size_t& out) {
+  if (text.empty() || text.size() > 9) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  out = std::stoul(text);
+  return true;
+}
+
+// Scans the ring as the record list does and returns what it lists.
+std::vector<records::TRecord> ScanRecords(card::CardMedium& m) {
+  const card::ServiceSector& s = m.serviceSector;
+  if (!m.regionReader() || s.rec_end_sectnum() == card::kUnsetPointer ||
+      s.rec_end_sectnum() == s.rec_bgn_sectnum())
+    return {};
+  records::RecordList list;
+  records::RecListLoadTh worker(*m.regionReader(), {m.N_s_s, m.s_s_bgn, m.s_s_end},
+                                [&list](const records::TRecord& r) { list.append(r); });
+  worker.start();
+  worker.wait_over();
+  return list.snapshot();
+}
+
+}  // namespace
+
+int RunBatteryLog(const Args& args) {
+  size_t index = 0;
+  if (args.size() != 3 || !ParseIndex(args[1], index))
+    return Fail(2, "usage: korvan-cli battery-log MEDIUM RECORD OUTDIR");
+  std::error_code ec;
+  if (!std::filesystem::is_directory(args[2], ec))
+    return Fail(1, "output folder '" + args[2] + "' does not exist");
+
+  CliNoticeSink notices;
+  card::CardMedium medium(notices);
+  if (const int status = OpenMediumForCommand(medium, args[0])) return status;
+  if (!medium.marked) return Fail(1, "the card is not marked: it holds no recordings");
+
+  const std::vector<records::TRecord> found = ScanRecords(medium);
+  if (index >= found.size())
+    return Fail(1, "no recording " + args[1] + " (the card lists " +
+                       std::to_string(found.size()) + ")");
+  const records::TRecord& record = found[index];
+  const std::string path =
+      records::WithTrailingSeparator(args[2]) + records::BatteryLogFileName(record);
+  const records::BatteryLogResult result =
+      records::WriteBatteryLog(*medium.regionReader(), record, medium.N_s_s, path);
+  if (!result.opened || !result.written) return Fail(1, "cannot write '" + path + "'");
+  std::printf("%s\n", path.c_str());
+  return 0;
+}
 
 }  // namespace cli

@@ -12,20 +12,15 @@
 #include <memory>
 #include <string>
 
+#include "card/region_reader.h"
+#include "convert/movieconvth.h"
+#include "platform/notice_sink.h"
 #include "records/conversion_queue.h"
 #include "records/trecord.h"
 
 namespace records {
 
-// The conversion request: what to convert and where to write.
-struct ConversionRequest {
-  int32_t convRecord = -1;   // index of the recording in the list
-  int32_t convStart = 0;     // first sector index to read
-  int32_t convEnd = 0;       // last sector index; 0 = the end of the recording
-  std::string convBaseName;  // output base name without folder and extension
-  std::string outputDir;     // ends with a separator
-  bool splitAlways = true;
-};
+using convert::ConversionRequest;
 
 class ConversionWorker {
  public:
@@ -36,6 +31,11 @@ class ConversionWorker {
 // Starts a worker converting `record` as `request` says; null when it cannot start.
 using ConversionLauncher = std::function<std::unique_ptr<ConversionWorker>(
     const ConversionRequest& request, const TRecord& record)>;
+
+// Launches convert::TMovieConvTh workers reading through `reader` and reporting notices to
+// `notices`; both must outlive every worker launched.
+ConversionLauncher MovieConversionLauncher(std::shared_ptr<card::RegionReader> reader,
+                                           platform::NoticeSink& notices);
 
 // The request for a whole recording: from its first block to its end.
 ConversionRequest WholeRecordRequest(int line, const TRecord& record, const std::string& dir);

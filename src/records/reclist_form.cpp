@@ -11,6 +11,7 @@
 
 #include "app/block_list_form.h"
 #include "app/form_font.h"
+#include "app/gui_notice_sink.h"
 #include "app/window_placement.h"
 #include "records/reclistloadth.h"
 #include "records/record_line.h"
@@ -67,6 +68,7 @@ void TRecListForm::buildControls() {
   positionTimer_ = new QTimer(this);
   positionTimer_->setSingleShot(true);
   positionTimer_->setInterval(300);
+  notices_ = new app::GuiNoticeSink(this);
 
   CheckListBox1->installEventFilter(this);
   CheckListBox1->viewport()->installEventFilter(this);
@@ -86,15 +88,19 @@ void TRecListForm::buildControls() {
 }
 
 int TRecListForm::openWith(const records::RecListMedium& medium) {
-  medium_ = medium;
-  shownOnce_ = false;
+  prepare(medium);
   return exec();
 }
 
 void TRecListForm::showFor(const records::RecListMedium& medium) {
-  medium_ = medium;
-  shownOnce_ = false;
+  prepare(medium);
   show();
+}
+
+void TRecListForm::prepare(const records::RecListMedium& medium) {
+  medium_ = medium;
+  launcher_ = records::MovieConversionLauncher(medium_.reader, *notices_);
+  shownOnce_ = false;
 }
 
 void TRecListForm::showEvent(QShowEvent* event) {

@@ -26,6 +26,7 @@ class QPushButton;
 class QTimer;
 
 namespace app {
+class GuiNoticeSink;
 class TBlockListForm;
 }
 namespace card {
@@ -81,6 +82,7 @@ class TRecListForm : public QDialog {
 
  private:
   void buildControls();
+  void prepare(const records::RecListMedium& medium);
   void FormShow();
   void FormCloseQuery();
   void FormResize();
@@ -132,6 +134,7 @@ class TRecListForm : public QDialog {
   QTimer* Timer2 = nullptr;
   QTimer* positionTimer_ = nullptr;
   app::TBlockListForm* blockList_ = nullptr;  // made on first use, owned by this window
+  app::GuiNoticeSink* notices_ = nullptr;     // the conversion's notices, owned by this window
 
   records::RecListMedium medium_;
   records::RecordList records_;

@@ -73,9 +73,11 @@ void TRecListForm::Timer1Timer() {
 
   if (action.kind == records::QueueAction::start_record) {
     const std::optional<records::TRecord> record = records_.at(size_t(action.record));
-    request_ = records::WholeRecordRequest(action.record, *record, outputDir_);
     const records::ConversionLauncher& launch = launcherOverride_ ? launcherOverride_ : launcher_;
-    if (launch) convWorker_ = launch(request_, *record);
+    if (record && launch) {
+      request_ = records::WholeRecordRequest(action.record, *record, outputDir_);
+      convWorker_ = launch(request_, *record);
+    }
     if (convWorker_) return;
     queue_.stop();  // the worker could not start: end the queue like a failed conversion
     action.kind = records::QueueAction::failed;
@@ -121,13 +123,15 @@ void TRecListForm::btnEraseLastRecClick() {
     error(failed + QStringLiteral("\nСписок записей получен не полностью."));
     return;
   }
-  if (!medium_.writable) {
-    error(failed + QStringLiteral("\nНоситель открыт только для чтения."));
-    return;
-  }
   if (!ask(true, QStringLiteral("Вы действительно хотите удалить\nпоследнюю запись?"))) return;
   const std::optional<records::TRecord> last = records_.last();
   if (!last) return;
+  // A partition file held open would keep a mounted card busy while it is written.
+  if (medium_.reader) medium_.reader->close();
+  if (!medium_.makeWritable || !medium_.makeWritable(medium_)) {
+    error(failed + QStringLiteral("\nНет доступа на запись к носителю."));
+    return;
+  }
   const records::EraseOutcome outcome =
       records::EraseLastRecord(*medium_.serviceSector, *last, medium_.writeServiceSector);
   if (outcome != records::EraseOutcome::erased) {

@@ -9,6 +9,7 @@
 #include "card/card_medium.h"
 #include "cardsim/card_writer.h"
 #include "cardsim/volume_image_sink.h"
+#include "cardsim/volume_maker.h"
 #include "platform/notice_sink.h"
 #include "support/fat_image.h"
 #include "support/temp_dir.h"
@@ -95,6 +96,32 @@ TEST(CardsimVolumeImage, RefusesWhatIsNotAMarkedCardImage) {
   EXPECT_FALSE(r.ok);
   EXPECT_NE(r.error.find("not a marked FAT32 card"), std::string::npos) << r.error;
   EXPECT_TRUE(ReadAll(empty) == before) << "a refused image must stay untouched";
+}
+
+TEST(CardsimVolumeImage, MadeVolumeIsAMarkedContiguousCard) {
+  if (!testsupport::HaveFatTools()) GTEST_SKIP() << "mkfs.fat/mtools missing";
+  TempDir dir;
+  const std::string image = dir / "made.img";
+  VolumeLayout layout;
+  layout.partition_file_bytes = {4u << 20, 4u << 20, 2u << 20};
+  std::string error;
+  ASSERT_TRUE(MakeMarkedVolume(image, layout, error)) << error;
+  platform::NullNoticeSink notices;
+  card::CardMedium medium(notices);
+  ASSERT_TRUE(medium.OpenMedium(image));
+  EXPECT_TRUE(medium.marked);
+  EXPECT_TRUE(medium.geometry.isFat32);
+  // The raw directory walk accepts every partition file: the recorder's view of the region.
+  EXPECT_EQ(medium.dirRegionSectors, (10u << 20) / 512);
+  EXPECT_EQ(medium.region.N_rsf, 3u);
+  const CardResult r = WriteCardToVolumeImage(VolumeScenario(), image);
+  ASSERT_TRUE(r.ok) << r.error;
+  if (testsupport::HaveProgram("fsck.fat")) {
+    EXPECT_EQ(RunCommand("fsck.fat -n '" + image + "'").status, 0);
+  }
+  layout.partition_file_bytes = {64u << 20};
+  EXPECT_FALSE(MakeMarkedVolume(image, layout, error));
+  EXPECT_NE(error.find("larger volume"), std::string::npos);
 }
 
 }  // namespace

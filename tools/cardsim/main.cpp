@@ -1,6 +1,8 @@
 // korvan-cardsim: writes simulated recorder cards.
 //
 //   korvan-cardsim demo DIR [--json FILE]
+//   korvan-cardsim mkvolume IMAGE [--volume-mib N] [--files N] [--file-mib N] [--last-file-mib N]
+//     (an empty marked FAT32 volume image, to write cards into)
 //   korvan-cardsim write DIR [--scenario FILE.json] [--json FILE] [--dump-es DIR] [options]
 //     options (override the scenario): --seed N --files N --file-mib N --last-file-mib N
 //       --ring-start B --recordings N --duration S --blocks N --size 720x576|352x288
@@ -11,6 +13,7 @@
 // Prints what was written (recordings with their blocks, frame counts and elementary-stream
 // sizes); --json FILE also writes it as JSON ("-" for stdout). Exit 0 on success, 1 on
 // failure with one line on stderr, 2 on bad usage.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -22,6 +25,7 @@
 #include "cardsim/demo_scenario.h"
 #include "cardsim/scenario_json.h"
 #include "cardsim/volume_image_sink.h"
+#include "cardsim/volume_maker.h"
 
 namespace {
 
@@ -29,6 +33,8 @@ int Usage() {
   std::fputs(
       "usage: korvan-cardsim demo DIR [--json FILE]\n"
       "       (DIR: an image folder, or a marked FAT32 volume or disk image file)\n"
+      "       korvan-cardsim mkvolume IMAGE [--volume-mib N] [--files N] [--file-mib N]\n"
+      "              [--last-file-mib N]\n"
       "       korvan-cardsim write DIR [--scenario FILE.json] [--json FILE] [--dump-es DIR]\n"
       "              [--seed N] [--files N] [--file-mib N] [--last-file-mib N]\n"
       "              [--ring-start B] [--recordings N] [--duration S] [--blocks N]\n"
@@ -92,9 +98,34 @@ bool ApplyOptions(int argc, char** argv, int first, Options& o, cardsim::Scenari
 
 }  // namespace
 
+int MakeVolume(int argc, char** argv) {
+  cardsim::VolumeLayout layout;
+  uint64_t files = 4, file_mib = 8, last_mib = 0, volume_mib = 0;
+  for (int i = 3; i < argc; ++i) {
+    const std::string a = argv[i];
+    uint64_t* target = a == "--volume-mib" ? &volume_mib : a == "--files" ? &files
+                     : a == "--file-mib" ? &file_mib : a == "--last-file-mib" ? &last_mib : nullptr;
+    if (!target || i + 1 >= argc || !ParseUnsigned(argv[i + 1], *target)) return Usage();
+    ++i;
+  }
+  if (files == 0 || files > 128 || file_mib == 0) return Usage();
+  layout.partition_file_bytes.assign(files, file_mib << 20);
+  if (last_mib) layout.partition_file_bytes.back() = last_mib << 20;
+  uint64_t total = 0;
+  for (uint64_t b : layout.partition_file_bytes) total += b;
+  layout.volume_bytes = volume_mib ? volume_mib << 20 : std::max<uint64_t>(64u << 20, total + (16u << 20));
+  std::string error;
+  if (!cardsim::MakeMarkedVolume(argv[2], layout, error)) {
+    std::fprintf(stderr, "korvan-cardsim: %s\n", error.c_str());
+    return 1;
+  }
+  return 0;
+}
+
 int main(int argc, char** argv) {
   if (argc < 3) return Usage();
   const std::string command = argv[1], out_dir = argv[2];
+  if (command == "mkvolume") return MakeVolume(argc, argv);
   cardsim::Scenario scenario;
   Options o;
   if (command == "demo") {
