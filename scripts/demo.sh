@@ -1,11 +1,24 @@
 #!/usr/bin/env bash
-# Set-up, build, then the main job on the built-in demo card: its state.
+# Set-up, build, then the main job on the built-in demo card: make the card with the recorder
+# simulator, show its state, list its recordings, convert them all to .mp4 and verify each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh
 demo=build/demo-card
-if [ -x build/korvan-cardsim ]; then
-  rm -rf "$demo" && build/korvan-cardsim demo "$demo"
-fi
+out=build/demo-out
+rm -rf "$demo" "$out" && mkdir -p "$out"
+build/korvan-cardsim demo "$demo" >/dev/null
+echo "== korvan-cli info $demo"
 build/korvan-cli info "$demo"
+echo "== korvan-cli list $demo"
+build/korvan-cli list "$demo"
+echo "== korvan-cli convert $demo $out --all"
+build/korvan-cli convert "$demo" "$out" --all | tee build/demo-files.txt
+echo "== korvan-cli verify"
+while IFS= read -r mp4; do
+  build/korvan-cli verify "$mp4"
+  if command -v ffprobe >/dev/null; then
+    ffprobe -v error -show_entries format=duration:stream=codec_name,nb_frames -of compact "$mp4"
+  fi
+done < build/demo-files.txt
