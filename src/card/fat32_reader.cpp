@@ -62,11 +62,13 @@ std::optional<std::vector<FileExtent>> Fat32Reader::Extents(uint32_t firstCluste
   if (!ok()) return std::nullopt;
   if (bytes == 0) return extents;
   const uint64_t clusters = (bytes + clusterBytes() - 1) / clusterBytes();
-  // A chain longer than the volume has clusters is a loop.
   if (clusters > uint64_t(g_.clusterCount)) return std::nullopt;
   uint32_t c = firstCluster;
+  // A damaged FAT may link a chain back into itself: each cluster may appear once.
+  std::vector<bool> seen(size_t(g_.clusterCount) + 2);
   for (uint64_t i = 0; i < clusters; ++i) {
-    if (!validCluster(c)) return std::nullopt;
+    if (!validCluster(c) || seen[c]) return std::nullopt;
+    seen[c] = true;
     const uint64_t at = clusterOffset(c);
     if (!extents.empty() && extents.back().volumeOffset + extents.back().length == at)
       extents.back().length += clusterBytes();
@@ -110,12 +112,6 @@ std::optional<DirEntry> Fat32Reader::FindInRoot(const std::string& fileName) {
   for (const DirEntry& e : ListRoot())
     if (e.name83 == *wanted) return e;
   return std::nullopt;
-}
-
-std::unique_ptr<FatFile> Fat32Reader::Open(const DirEntry& e) {
-  auto extents = Extents(e.firstCluster, e.size);
-  if (!extents) return nullptr;
-  return std::make_unique<FatFile>(volume_, std::move(*extents), e.size);
 }
 
 }  // namespace card

@@ -59,7 +59,6 @@ class Fat32Reader {
   std::optional<DirEntry> FindInRoot(const std::string& fileName);
   // The file's extents; nullopt when its chain is broken (bad cluster, loop, early end).
   std::optional<std::vector<FileExtent>> Extents(uint32_t firstCluster, uint64_t bytes);
-  std::unique_ptr<FatFile> Open(const DirEntry& e);
 
  private:
   // FAT entry of cluster c (masked to 28 bits); nullopt when the FAT cannot be read.

@@ -1,7 +1,7 @@
 // The shared region reader of an open card: region sector s lies in partition file
 // s / N_sectors_in_standard_rsf at sector s mod N_sectors_in_standard_rsf. Keeps one
-// partition file open and reopens only when another file is needed; each file reads through a
-// 1 MiB buffer. A mutex serialises callers, so any thread may read.
+// partition file open and reopens only when another file is needed; sequential reads go
+// through a 1 MiB read-ahead window. A mutex serialises callers, so any thread may read.
 #pragma once
 
 #include <atomic>

@@ -31,7 +31,8 @@ namespace {
 volatile std::sig_atomic_t gInterrupted = 0;
 void OnInterrupt(int) { gInterrupted = 1; }
 
-// Installs the cancel handler for SIGINT and SIGTERM for its lifetime.
+// Installs the cancel handler for SIGINT and SIGTERM for its lifetime. A signal the shell
+// made us ignore (SIGINT of a background job) stays ignored.
 class InterruptGuard {
  public:
   InterruptGuard() {
@@ -40,6 +41,7 @@ class InterruptGuard {
     sa.sa_handler = OnInterrupt;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, &oldInt_);
+    if (oldInt_.sa_handler == SIG_IGN) sigaction(SIGINT, &oldInt_, nullptr);
     sigaction(SIGTERM, &sa, &oldTerm_);
   }
   ~InterruptGuard() {

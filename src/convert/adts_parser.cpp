@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "convert/h264_bit_reader.h"
+
 namespace convert {
 namespace {
 
@@ -24,7 +26,7 @@ std::optional<AdtsHeader> ParseAdtsHeader(std::span<const uint8_t> bytes) {
   header.frame_length = (uint32_t(p[3] & 0x03) << 11) | (uint32_t(p[4]) << 3) | (p[5] >> 5);
   header.raw_blocks = uint8_t((p[6] & 0x03) + 1);
   header.header_length = protection_absent ? 7 : 9;
-  if (header.sampling_index > 12 || header.channel_config == 0 ||
+  if (header.sampling_index > 12 ||
       header.frame_length <= header.header_length || header.raw_blocks != 1) {
     return std::nullopt;
   }
@@ -33,6 +35,37 @@ std::optional<AdtsHeader> ParseAdtsHeader(std::span<const uint8_t> bytes) {
 
 uint32_t AdtsSampleRate(uint8_t sampling_index) {
   return sampling_index < 13 ? kSampleRates[sampling_index] : 0;
+}
+
+uint8_t ChannelsFromRawBlock(std::span<const uint8_t> payload) {
+  H264BitReader bits(payload);  // plain MSB-first fields; AAC has no emulation prevention
+  for (int element = 0; element < 16 && !bits.failed(); ++element) {
+    switch (bits.Bits(3)) {  // id_syn_ele
+      case 0: return bits.failed() ? 0 : 1;  // ID_SCE: mono
+      case 1: return bits.failed() ? 0 : 2;  // ID_CPE: stereo
+      case 4: {                              // ID_DSE: skipped
+        bits.Skip(4);                        // element_instance_tag
+        const bool align = bits.Flag();
+        uint32_t count = bits.Bits(8);
+        if (count == 255) count += bits.Bits(8);
+        if (align) {
+          const size_t position = payload.size() * 8 - bits.bits_left();
+          bits.Skip((8 - position % 8) % 8);
+        }
+        bits.Skip(size_t(count) * 8);
+        break;
+      }
+      case 6: {                              // ID_FIL: skipped
+        uint32_t count = bits.Bits(4);
+        if (count == 15) count += bits.Bits(8) - 1;
+        bits.Skip(size_t(count) * 8);
+        break;
+      }
+      default:
+        return 0;  // a program config element or something unusual: unknown
+    }
+  }
+  return 0;
 }
 
 std::array<uint8_t, 2> AudioSpecificConfig(const AdtsHeader& header) {

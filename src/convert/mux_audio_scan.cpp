@@ -16,12 +16,18 @@ int ScanAudio(InputFile& file, AudioScan* scan) {
   AdtsReader reader(file);
   AdtsHeader header;
   std::span<const uint8_t> payload;
+  AdtsHeader first;
   AdtsReader::Result result;
   while ((result = reader.Next(&header, &payload)) == AdtsReader::Result::kFrame) {
     if (scan->sample_sizes.empty()) {
+      first = header;
       scan->format = header;
       scan->sample_rate = AdtsSampleRate(header.sampling_index);
-    } else if (!SameAudioFormat(scan->format, header)) {
+      if (header.channel_config == 0) {
+        scan->format.channel_config = ChannelsFromRawBlock(payload);
+        if (scan->format.channel_config == 0) return kMuxBadAdts;
+      }
+    } else if (!SameAudioFormat(first, header)) {
       return kMuxAudioFormatChanged;
     }
     if (scan->sample_sizes.size() >= 0xFFFFFFFFu) return kMuxLimitExceeded;

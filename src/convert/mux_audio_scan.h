@@ -1,6 +1,6 @@
 // Scan pass over the ADTS file of one output part: the audio sample table (raw AAC frame
-// sizes, headers stripped) and the stream's format from its first frame. An empty file is
-// valid and gives no audio track. Returns a MuxerError code. Any thread.
+// sizes, headers stripped) and the stream's format from its first frame; every later frame
+// must carry the same header format. Returns a MuxerError code. Any thread.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +11,10 @@
 
 namespace convert {
 
+// An empty file is valid and gives no audio track. A stream whose headers leave the channel
+// layout to the raw data (configuration 0) gets it from the first frame's first element.
 struct AudioScan {
-  AdtsHeader format;                   // of the first frame; every frame must match it
+  AdtsHeader format;                   // of the first frame, channel configuration resolved
   uint32_t sample_rate = 0;
   std::vector<uint32_t> sample_sizes;  // raw frame bytes per sample
 };

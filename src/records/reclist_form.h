@@ -44,8 +44,6 @@ class TRecListForm : public QDialog {
 
   // Shows the window modally for `medium`; returns when it closes.
   int openFor(card::CardMedium& medium);
-  // The record list's view of an open card medium.
-  static records::RecListMedium MediumView(card::CardMedium& medium);
   // The same over an already prepared medium view (tests, other front ends).
   int openWith(const records::RecListMedium& medium);
   // Shows the window without waiting for it to close (tests, screenshots).

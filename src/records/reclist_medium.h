@@ -13,6 +13,10 @@
 #include "card/region_reader.h"
 #include "card/servsectclass.h"
 
+namespace card {
+class CardMedium;
+}
+
 namespace records {
 
 struct RecListMedium {
@@ -22,8 +26,13 @@ struct RecListMedium {
   uint32_t N_s_s = 0, s_s_bgn = 0, s_s_end = 0;
   // Stores *serviceSector on the card; false when refused (read-only) or failed.
   std::function<bool()> writeServiceSector;
-  // Whether the medium accepts writes at all (an image folder or a read-only open does not).
-  bool writable = false;
+  // Makes the medium accept writes: a medium opened for reading is opened again for writing,
+  // which reads *serviceSector afresh and replaces `reader` in the view passed. False when the
+  // medium cannot be written.
+  std::function<bool(RecListMedium& view)> makeWritable;
 };
+
+// The view of an open card medium; `medium` must outlive it.
+RecListMedium RecListMediumOf(card::CardMedium& medium);
 
 }  // namespace records

@@ -123,13 +123,15 @@ void TRecListForm::btnEraseLastRecClick() {
     error(failed + QStringLiteral("\nСписок записей получен не полностью."));
     return;
   }
-  if (!medium_.writable) {
-    error(failed + QStringLiteral("\nНоситель открыт только для чтения."));
-    return;
-  }
   if (!ask(true, QStringLiteral("Вы действительно хотите удалить\nпоследнюю запись?"))) return;
   const std::optional<records::TRecord> last = records_.last();
   if (!last) return;
+  // A partition file held open would keep a mounted card busy while it is written.
+  if (medium_.reader) medium_.reader->close();
+  if (!medium_.makeWritable || !medium_.makeWritable(medium_)) {
+    error(failed + QStringLiteral("\nНет доступа на запись к носителю."));
+    return;
+  }
   const records::EraseOutcome outcome =
       records::EraseLastRecord(*medium_.serviceSector, *last, medium_.writeServiceSector);
   if (outcome != records::EraseOutcome::erased) {

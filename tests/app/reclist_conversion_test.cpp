@@ -66,7 +66,7 @@ class RecListConversionTest : public QObject {
     TRecListForm form;
     form.setFolderChooser(
         [&](QWidget*, const QString&) { return QString::fromStdString(dir / "out"); });
-    form.showFor(TRecListForm::MediumView(medium));
+    form.showFor(records::RecListMediumOf(medium));
     auto* list = form.findChild<QListWidget*>("CheckListBox1");
     QTRY_COMPARE(list->count(), 2);
     QTRY_VERIFY(!form.scanRunning());

@@ -51,11 +51,11 @@ struct FakeCard {
     m.N_s_s = kRingBlocks;
     m.s_s_bgn = (service.rec_bgn_sectnum() - kRsr) >> 8;
     m.s_s_end = (service.rec_end_sectnum() - kRsr) >> 8;
-    m.writable = writable;
     m.writeServiceSector = [this] {
       ++writes;
       return writable;
     };
+    m.makeWritable = [this](records::RecListMedium&) { return writable; };
     return m;
   }
 
@@ -326,7 +326,8 @@ class RecListFormTest : public QObject {
     QCOMPARE(card.service.rec_end_sectnum(), kRsr + 9 * 256);
     QCOMPARE(list(form)->count(), 3);
     QCOMPARE(boxes_.back().kind, app::BoxKind::error);
-    QVERIFY(boxes_.back().text.startsWith(QStringLiteral("Неудачная попытка удаления")));
+    QCOMPARE(boxes_.back().text, QStringLiteral("Неудачная попытка удаления последней записи!\n"
+                                                "Нет доступа на запись к носителю."));
   }
 
   void doubleClickDuringTheScanDoesNothing() {

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "card/fat32_reader.h"
+#include "base/endian.h"
 #include "platform/faulty_volume.h"
+#include "platform/memory_volume.h"
 #include "support/fat_image.h"
 #include "support/temp_dir.h"
 
@@ -164,4 +166,30 @@ TEST(CheckCardFiles, IncrementsTheNumberWithCarry) {
   EXPECT_EQ(card::IncrementBaseName("hcpt0000"), "hcpt0001");
   EXPECT_EQ(card::IncrementBaseName("hcpt0009"), "hcpt0010");
   EXPECT_EQ(card::IncrementBaseName("hcpt0099"), "hcpt0100");
+}
+
+TEST(FatReader, BrokenOrLoopingChainsMakeAFileUnreadable) {
+  if (!testsupport::HaveFatTools()) GTEST_SKIP() << "dosfstools/mtools missing";
+  TempDir dir;
+  const std::string image = dir / "card.img";
+  ASSERT_TRUE(testsupport::MakeMarkedVolume(image, dir.path(), 66000, {2 * kMiB}));
+  const uint32_t first = testsupport::FirstClusterByMtools(image, "hcpt0000.hcf");
+  ASSERT_NE(first, 0u);
+  for (const uint32_t link : {first, first + 1, 0u, 0x0FFFFFFFu}) {  // loops, early end, free
+    auto memory = std::make_shared<platform::MemoryVolume>(std::vector<uint8_t>());
+    {
+      const OpenedVolume v = Open(image);
+      memory->bytes().resize(size_t(v.volume->length()));
+      v.volume->read_at(0, memory->bytes());
+    }
+    const card::VolumeGeometry g = card::RecogniseVolumeOn(*memory);
+    // The entry of the chain's second cluster now points back, ends early or is free.
+    const size_t entry = size_t(g.fatSector) * 512 + size_t(first + 1) * 4;
+    base::store_le32(&memory->bytes()[entry], link);
+    card::FatFileSystem files(std::make_shared<card::Fat32Reader>(memory, g), "mem");
+    EXPECT_FALSE(files.FileSize("hcpt0000.hcf")) << link;
+    EXPECT_FALSE(files.Open("hcpt0000.hcf")) << link;
+    EXPECT_TRUE(files.FileSize("hc00info.hcf")) << link;
+    EXPECT_FALSE(card::CheckCardFiles(files).marked) << link;
+  }
 }

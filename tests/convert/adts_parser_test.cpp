@@ -40,6 +40,20 @@ TEST(AdtsParser, ReadsTheWorkersHeaderAndBuildsTheConfig) {
             (std::array<uint8_t, 2>{0x12, 0x10}));  // 44.1 kHz stereo
 }
 
+TEST(AdtsParser, ChannelConfigurationZeroIsReadFromTheRawData) {
+  const auto header = ParseAdtsHeader(Header(100, 3, 0));
+  ASSERT_TRUE(header);
+  EXPECT_EQ(header->channel_config, 0);
+  EXPECT_EQ(ChannelsFromRawBlock(Bytes{0x00, 0x12}), 1);  // single channel element
+  EXPECT_EQ(ChannelsFromRawBlock(Bytes{0x20, 0x12}), 2);  // channel pair element
+  // A fill element (id 6, count 2, two bytes) and a data stream element (id 4, tag 0,
+  // aligned, count 1, one byte) come before the channel pair.
+  EXPECT_EQ(ChannelsFromRawBlock(Bytes{0xC5, 0xFF, 0xFF, 0x02, 0x02, 0xAA, 0x20}), 2);
+  EXPECT_EQ(ChannelsFromRawBlock(Bytes{0xC5, 0xFF}), 0);  // cut short inside the fill
+  EXPECT_EQ(ChannelsFromRawBlock(Bytes{0xA0}), 0);        // program config element
+  EXPECT_EQ(ChannelsFromRawBlock(Bytes{}), 0);
+}
+
 TEST(AdtsParser, CrcHeaderIsNineBytes) {
   Bytes h = Header(100);
   h[1] = 0xF0;  // protection_absent 0
@@ -54,7 +68,6 @@ TEST(AdtsParser, RejectsWhatItCannotCarry) {
   h[1] = 0xE1;
   EXPECT_FALSE(ParseAdtsHeader(h)) << "no sync";
   EXPECT_FALSE(ParseAdtsHeader(Header(100, 13))) << "reserved sampling index";
-  EXPECT_FALSE(ParseAdtsHeader(Header(100, 3, 0))) << "channels in a PCE";
   EXPECT_FALSE(ParseAdtsHeader(Header(7))) << "no payload";
   h = Header(100);
   h[6] = 0xFD;

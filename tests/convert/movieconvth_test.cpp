@@ -235,21 +235,6 @@ TEST(MovieConversion, ConfigurationComesFromTheBlockOfTheFirstKeyFrame) {
   EXPECT_EQ(parts[0].video[2], (Unit{'K', Idx(key)}));
 }
 
-TEST(MovieConversion, RecordWrappingPastTheRegionEndIsReadAcrossTheWrap) {
-  testsupport::TempDir dir;
-  Recording rec(2048, 7, 2);  // blocks 7 and 0
-  int i = 1;
-  rec.Audio(i++);
-  for (bool wrapped = false; !wrapped || rec.layout.sector() < 100;) {
-    rec.Gop(i, 3, 3000);
-    wrapped = wrapped || rec.layout.sector() < 7 * 256;
-  }
-  const auto parts = rec.Run(rec.Request(dir));
-  ASSERT_TRUE(rec.done) << rec.errorCode;
-  ASSERT_EQ(parts.size(), 1u);
-  EXPECT_EQ(parts[0].video.back(), (Unit{'D', Idx(i - 1)}));
-}
-
 TEST(MovieConversion, RecordEndingInTheLastBlockStopsThereInsteadOfReadingOn) {
   testsupport::TempDir dir;
   Recording rec(2048, 6, 2);  // blocks 6 and 7, the last of the region

@@ -403,6 +403,24 @@ TEST_F(Mp4MuxerTest, AdtsWithCrcGivesTheSameAudioSamples) {
   EXPECT_EQ(ReadAll(a), ReadAll(b));
 }
 
+TEST_F(Mp4MuxerTest, AdtsWithoutChannelConfigurationTakesItFromTheAudioData) {
+  // A worker that never saw the recorder's channel count writes configuration 0.
+  auto audio = ReadAll(Audio());
+  for (size_t at = 0; at + 7 <= audio.size();) {
+    const uint32_t length = ((audio[at + 3] & 3u) << 11) | (audio[at + 4] << 3) | (audio[at + 5] >> 5);
+    ASSERT_GT(length, 7u);
+    audio[at + 2] &= 0xFE;
+    audio[at + 3] &= 0x3F;
+    at += length;
+  }
+  const std::string zero = dir_ / "zero.aac";
+  WriteAll(zero, audio);
+  const std::string a = dir_ / "a.mp4", b = dir_ / "b.mp4";
+  ASSERT_EQ(process(Video().c_str(), Audio().c_str(), a.c_str()), kMuxOk);
+  ASSERT_EQ(process(Video().c_str(), zero.c_str(), b.c_str()), kMuxOk);
+  EXPECT_EQ(ReadAll(a), ReadAll(b));  // the sine source is mono: configuration 1 again
+}
+
 class NoNotices : public platform::NoticeSink {
  public:
   void notice(platform::NoticeKind, const std::string& text) override { texts.push_back(text); }
