@@ -4,7 +4,8 @@
 // Recordings take pictures and audio frames cyclically from a set (valid because every GOP
 // opens with an IDR picture), so simulating a large card costs one small encode.
 // `GetMediaSet` caches sets by their parameters; it is thread-safe, and a set never changes
-// after it is built.
+// after it is built. Its first encode lowers FFmpeg's process-wide log level to errors, so the
+// encoders' statistics do not clutter the output of the tool and the tests.
 #pragma once
 
 #include <cstdint>
