@@ -13,15 +13,7 @@ TBlockListForm::TBlockListForm(QWidget* parent) : QWidget(parent, Qt::Window) {
   setWindowTitle(QStringLiteral("BlockList"));
   ApplyFormFont(*this);
   resize(665, 417);
-  mm = new QPlainTextEdit(this);
-  mm->setReadOnly(true);
-  mm->setLineWrapMode(QPlainTextEdit::NoWrap);
-  mm->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  mm->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  QFont mono(QStringLiteral("monospace"));
-  mono.setStyleHint(QFont::TypeWriter);
-  mono.setPixelSize(11);
-  mm->setFont(mono);
+  mm = MakeDumpView(this);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(mm);

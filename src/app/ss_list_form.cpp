@@ -26,16 +26,8 @@ TssList::TssList(QWidget* parent) : QDialog(parent) {
   Button1->setGeometry(354, 8, 75, 22);
   Label3 = new QLabel(this);
   Label3->setGeometry(8, 36, 649, 17);
-  mm = new QPlainTextEdit(this);
+  mm = MakeDumpView(this);
   mm->setGeometry(8, 58, 649, 351);
-  mm->setReadOnly(true);
-  mm->setLineWrapMode(QPlainTextEdit::NoWrap);
-  mm->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  mm->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  QFont mono(QStringLiteral("monospace"));
-  mono.setStyleHint(QFont::TypeWriter);
-  mono.setPixelSize(11);
-  mm->setFont(mono);
   connect(Button1, &QPushButton::clicked, this, &TssList::Button1Click);
 }
 
