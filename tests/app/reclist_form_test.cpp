@@ -31,12 +31,12 @@ struct Box {
 struct FakeCard {
   explicit FakeCard(int count) : region(std::make_shared<testsupport::InfoRegion>(kRingBlocks)) {
     for (int i = 0; i < count; ++i) {
-      testsupport::RecordingSpec spec;
-      spec.first = 1 + 3 * i;
-      spec.blocks = 3;
-      spec.startrec_cycles = 1000 + i;
-      spec.label = 100 * i;
-      testsupport::WriteRecording(*region, spec);
+      testsupport::RecordingSpec desc;
+      desc.first = 1 + 3 * i;
+      desc.blocks = 3;
+      desc.startrec_cycles = 1000 + i;
+      desc.label = 100 * i;
+      testsupport::WriteRecording(*region, desc);
     }
     card::InitServiceSector(service, region->geometry());
     service.set_rsr_sectnum(kRsr);

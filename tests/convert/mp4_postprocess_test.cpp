@@ -55,8 +55,8 @@ uint32_t Be32At(const std::vector<uint8_t>& f, int64_t box, int offset) {
 class PostProcess : public ::testing::Test {
  protected:
   std::string path() { return dir / "movie.mp4"; }
-  std::vector<uint8_t> processed(const Mp4Spec& spec, uint8_t flag = 0) {
-    original = BuildMp4(spec);
+  std::vector<uint8_t> processed(const Mp4Spec& desc, uint8_t flag = 0) {
+    original = BuildMp4(desc);
     WriteBytes(path(), original);
     const RunResult r = RunPostProcess(path(), Block(path(), flag));
     EXPECT_EQ(r.outcome, PostProcessOutcome::sealed);
@@ -67,12 +67,12 @@ class PostProcess : public ::testing::Test {
 };
 
 TEST_F(PostProcess, FieldCodedRecordingGetsVideoTimescale50OnlyForFlagValue1) {
-  Mp4Spec spec = TwoTrackSpec(50, 94);
-  spec.tracks[0].duration = 100;  // 100 fields = 2 s at 50 per second
-  spec.tracks[1].duration = 96000;
-  spec.movieDuration = 2000;
+  Mp4Spec desc = TwoTrackSpec(50, 94);
+  desc.tracks[0].duration = 100;  // 100 fields = 2 s at 50 per second
+  desc.tracks[1].duration = 96000;
+  desc.movieDuration = 2000;
   for (uint8_t flag : {0, 1, 2, 3}) {
-    const auto f = processed(spec, flag);
+    const auto f = processed(desc, flag);
     const int64_t mdhd = FindBox(f, "mdhd");
     EXPECT_EQ(Be32At(f, mdhd, 20), flag == 1 ? 50u : 25u) << int(flag);
     if (flag == 1) {
@@ -82,38 +82,38 @@ TEST_F(PostProcess, FieldCodedRecordingGetsVideoTimescale50OnlyForFlagValue1) {
 }
 
 TEST_F(PostProcess, MovieDurationExactlyTwiceATrackIsHalved) {
-  Mp4Spec spec = TwoTrackSpec(250, 469);  // 10 s video
-  spec.tracks[1].duration = 480000;       // 10 s audio
-  spec.movieDuration = 20000;             // 20 s movie
-  auto f = processed(spec);
+  Mp4Spec desc = TwoTrackSpec(250, 469);  // 10 s video
+  desc.tracks[1].duration = 480000;       // 10 s audio
+  desc.movieDuration = 20000;             // 20 s movie
+  auto f = processed(desc);
   EXPECT_EQ(Be32At(f, FindBox(f, "mvhd"), 24), 10000u);
 
-  spec.movieDuration = 20001;  // not exactly twice
-  f = processed(spec);
+  desc.movieDuration = 20001;  // not exactly twice
+  f = processed(desc);
   EXPECT_EQ(Be32At(f, FindBox(f, "mvhd"), 24), 20001u);
 }
 
 TEST_F(PostProcess, AudioTimescaleFollowsVideoWhenTheyPartByMoreThanHalfASecond) {
-  Mp4Spec spec = TwoTrackSpec(750, 100);  // 30 s video, 30 s movie
-  spec.tracks[1].duration = 31 * 48000;   // 31 s audio
-  auto f = processed(spec);
+  Mp4Spec desc = TwoTrackSpec(750, 100);  // 30 s video, 30 s movie
+  desc.tracks[1].duration = 31 * 48000;   // 31 s audio
+  auto f = processed(desc);
   EXPECT_EQ(Be32At(f, FindBox(f, "mdhd", 1), 20), 49600u);  // 48000 * 31 / 30
 
-  spec.tracks[1].duration = 30 * 48000;  // video 31 s, audio 30 s: audio clock slowed
-  spec.tracks[0].duration = 775;
-  f = processed(spec);
+  desc.tracks[1].duration = 30 * 48000;  // video 31 s, audio 30 s: audio clock slowed
+  desc.tracks[0].duration = 775;
+  f = processed(desc);
   EXPECT_EQ(Be32At(f, FindBox(f, "mdhd", 1), 20), 46451u);  // trunc(48000 / (31 / 30))
 
-  spec = TwoTrackSpec(200, 100);        // 8 s video, 8 s movie
-  spec.tracks[1].duration = 8 * 48000 + 24000;  // 8.5 s: (8.5 / 8 - 1) * 8 = 0.5 exactly
-  f = processed(spec);
+  desc = TwoTrackSpec(200, 100);        // 8 s video, 8 s movie
+  desc.tracks[1].duration = 8 * 48000 + 24000;  // 8.5 s: (8.5 / 8 - 1) * 8 = 0.5 exactly
+  f = processed(desc);
   EXPECT_EQ(Be32At(f, FindBox(f, "mdhd", 1), 20), 48000u);
 }
 
 TEST_F(PostProcess, WithoutAnAudioTrackNothingButTheRecordIsAdded) {
-  Mp4Spec spec = TwoTrackSpec(30, 0);
-  spec.tracks.pop_back();
-  const auto f = processed(spec);
+  Mp4Spec desc = TwoTrackSpec(30, 0);
+  desc.tracks.pop_back();
+  const auto f = processed(desc);
   EXPECT_TRUE(std::equal(original.begin(), original.end(), f.begin()));
 }
 
@@ -129,8 +129,8 @@ TEST_F(PostProcess, AppendsOnlyASkipBoxWhoseSizeCountsCharacters) {
 }
 
 TEST_F(PostProcess, RecordHoldsTheBlockAndACrcOfEverySample) {
-  const Mp4Spec spec = TwoTrackSpec(40, 70);
-  const auto f = processed(spec);
+  const Mp4Spec desc = TwoTrackSpec(40, 70);
+  const auto f = processed(desc);
   const char* text = reinterpret_cast<const char*>(f.data() + original.size() + 8);
   std::vector<uint8_t> record;
   ASSERT_TRUE(DecodeText(text, reinterpret_cast<const char*>(f.data() + f.size()), record).ok);
@@ -170,10 +170,10 @@ TEST_F(PostProcess, SecondRunFindsTheSkipBoxAndChangesNothing) {
 }
 
 TEST_F(PostProcess, Co64TablesAndSamplesLargerThanTheReadWindowAreSealed) {
-  Mp4Spec spec = TwoTrackSpec(3, 4);
-  spec.tracks[0].co64 = spec.tracks[1].co64 = true;
-  spec.tracks[0].sampleSizes[1] = (1 << 20) + (1 << 19);  // 1.5 MiB key frame
-  const auto f = processed(spec);
+  Mp4Spec desc = TwoTrackSpec(3, 4);
+  desc.tracks[0].co64 = desc.tracks[1].co64 = true;
+  desc.tracks[0].sampleSizes[1] = (1 << 20) + (1 << 19);  // 1.5 MiB key frame
+  const auto f = processed(desc);
   std::vector<uint8_t> record;
   const char* text = reinterpret_cast<const char*>(f.data() + original.size() + 8);
   ASSERT_TRUE(DecodeText(text, reinterpret_cast<const char*>(f.data() + f.size()), record).ok);
@@ -186,8 +186,8 @@ TEST_F(PostProcess, Co64TablesAndSamplesLargerThanTheReadWindowAreSealed) {
 }
 
 TEST_F(PostProcess, TablesBeforeAHandlerOrWithDifferingCountsAreReported) {
-  Mp4Spec spec = TwoTrackSpec(10, 12);
-  auto bytes = BuildMp4(spec);
+  Mp4Spec desc = TwoTrackSpec(10, 12);
+  auto bytes = BuildMp4(desc);
   // Turn the video handler into something else: its tables come before any usable "hdlr".
   const int64_t hdlr = FindBox(bytes, "hdlr");
   std::copy_n("text", 4, &bytes[size_t(hdlr + 16)]);

@@ -50,10 +50,10 @@ class CardFolder {
     f.write(reinterpret_cast<const char*>(s.data()), 512);
   }
 
-  void write_recording(const RecordingSpec& spec) {
+  void write_recording(const RecordingSpec& desc) {
     MemoryRegionShape shape(g_);
-    for (uint32_t i = 0; i < spec.blocks; ++i)
-      write_info((spec.first + i) % blocks(), InfoSectorFor(shape, spec, i));
+    for (uint32_t i = 0; i < desc.blocks; ++i)
+      write_info((desc.first + i) % blocks(), InfoSectorFor(shape, desc, i));
   }
 
   // Writes both info files; call after the last change to service().

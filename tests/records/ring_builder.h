@@ -86,19 +86,19 @@ inline uint32_t RingBlocks(const card::RegionReader& region) {
   return region.geometry().N_sectors_in_rsr >> 8;
 }
 
-inline card::ServiceSector InfoSectorFor(const card::RegionReader& region, const RecordingSpec& spec,
+inline card::ServiceSector InfoSectorFor(const card::RegionReader& region, const RecordingSpec& desc,
                                          uint32_t i) {
   card::ServiceSector s;
   card::InitServiceSector(s, region.geometry());
-  s.set_format_version(spec.format_version);
-  s.set_serv_label_number(spec.label + i);
-  s.set_recstate(i == 0 && spec.start_bit ? 1 : 0);
+  s.set_format_version(desc.format_version);
+  s.set_serv_label_number(desc.label + i);
+  s.set_recstate(i == 0 && desc.start_bit ? 1 : 0);
   s.set_ye(14), s.set_mo(3), s.set_md(5), s.set_ho(14), s.set_mi(7), s.set_se(9);
-  s.set_f_cclk_copy(spec.clock_hz);
-  s.set_startrec_cycles(spec.startrec_cycles);
-  s.set_cycles(spec.startrec_cycles + uint64_t(i) * spec.ticks_per_block);
-  s.set_poweron_uid0(spec.poweron_uid0);
-  s.set_imei_sn(spec.imei_sn);
+  s.set_f_cclk_copy(desc.clock_hz);
+  s.set_startrec_cycles(desc.startrec_cycles);
+  s.set_cycles(desc.startrec_cycles + uint64_t(i) * desc.ticks_per_block);
+  s.set_poweron_uid0(desc.poweron_uid0);
+  s.set_imei_sn(desc.imei_sn);
   return s;
 }
 
@@ -111,10 +111,10 @@ inline void WriteInfoSector(InfoRegion& region, uint32_t block, const card::Serv
 }
 
 template <class Region>
-void WriteRecording(Region& region, const RecordingSpec& spec) {
+void WriteRecording(Region& region, const RecordingSpec& desc) {
   const uint32_t n = RingBlocks(region);
-  for (uint32_t i = 0; i < spec.blocks; ++i)
-    WriteInfoSector(region, (spec.first + i) % n, InfoSectorFor(region, spec, i));
+  for (uint32_t i = 0; i < desc.blocks; ++i)
+    WriteInfoSector(region, (desc.first + i) % n, InfoSectorFor(region, desc, i));
 }
 
 struct ScanResult {

@@ -71,32 +71,32 @@ Bytes MakeBox(const std::string& type, const Bytes& payload) {
   return b;
 }
 
-Bytes BuildMp4(const Mp4Spec& spec) {
+Bytes BuildMp4(const Mp4Spec& desc) {
   Bytes ftyp;
   PutType(ftyp, "isom"), Put32(ftyp, 512), PutType(ftyp, "isom"), PutType(ftyp, "mp41");
   ftyp = MakeBox("ftyp", ftyp);
   // Samples interleaved: sample k of every track in turn.
-  std::vector<std::vector<uint64_t>> rel(spec.tracks.size());
+  std::vector<std::vector<uint64_t>> rel(desc.tracks.size());
   Bytes mdatPayload;
   for (size_t k = 0;; ++k) {
     bool any = false;
-    for (size_t t = 0; t < spec.tracks.size(); ++t) {
-      if (k >= spec.tracks[t].sampleSizes.size()) continue;
+    for (size_t t = 0; t < desc.tracks.size(); ++t) {
+      if (k >= desc.tracks[t].sampleSizes.size()) continue;
       any = true;
       rel[t].push_back(mdatPayload.size());
-      for (uint32_t i = 0; i < spec.tracks[t].sampleSizes[k]; ++i)
+      for (uint32_t i = 0; i < desc.tracks[t].sampleSizes[k]; ++i)
         mdatPayload.push_back(SampleByte(t, k, i));
     }
     if (!any) break;
   }
   auto moovWith = [&](uint64_t base) {
     Bytes traks;
-    for (size_t t = 0; t < spec.tracks.size(); ++t) {
+    for (size_t t = 0; t < desc.tracks.size(); ++t) {
       std::vector<uint64_t> offsets;
       for (uint64_t r : rel[t]) offsets.push_back(base + r);
-      traks = Cat({traks, Trak(spec.tracks[t], uint32_t(t + 1), offsets)});
+      traks = Cat({traks, Trak(desc.tracks[t], uint32_t(t + 1), offsets)});
     }
-    return MakeBox("moov", Cat({Mvhd(spec), traks}));
+    return MakeBox("moov", Cat({Mvhd(desc), traks}));
   };
   const size_t moovSize = moovWith(0).size();
   const uint64_t mdatData = ftyp.size() + moovSize + 8;
@@ -104,15 +104,15 @@ Bytes BuildMp4(const Mp4Spec& spec) {
 }
 
 Mp4Spec TwoTrackSpec(uint32_t videoSamples, uint32_t audioSamples) {
-  Mp4Spec spec;
+  Mp4Spec desc;
   TrackSpec video{true, 25, videoSamples, 0, {}, false};
   TrackSpec audio{false, 48000, audioSamples * 1024, 0, {}, false};
   for (uint32_t i = 0; i < videoSamples; ++i) video.sampleSizes.push_back(i % 25 == 0 ? 3000 : 200 + i % 97);
   for (uint32_t i = 0; i < audioSamples; ++i) audio.sampleSizes.push_back(150 + i % 41);
-  spec.movieDuration = uint32_t(uint64_t(videoSamples) * 1000 / 25);
-  video.tkhdDuration = audio.tkhdDuration = spec.movieDuration;
-  spec.tracks = {video, audio};
-  return spec;
+  desc.movieDuration = uint32_t(uint64_t(videoSamples) * 1000 / 25);
+  video.tkhdDuration = audio.tkhdDuration = desc.movieDuration;
+  desc.tracks = {video, audio};
+  return desc;
 }
 
 int64_t FindIn(const Bytes& file, size_t pos, size_t end, const std::string& type, int& nth) {

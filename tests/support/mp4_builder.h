@@ -26,7 +26,7 @@ struct Mp4Spec {
 
 // A big-endian box: size, type, payload.
 std::vector<uint8_t> MakeBox(const std::string& type, const std::vector<uint8_t>& payload);
-std::vector<uint8_t> BuildMp4(const Mp4Spec& spec);
+std::vector<uint8_t> BuildMp4(const Mp4Spec& desc);
 
 // A video track of `videoSamples` and an audio track of `audioSamples`, sizes varied.
 Mp4Spec TwoTrackSpec(uint32_t videoSamples, uint32_t audioSamples);

@@ -124,19 +124,19 @@ bool CardWriter::WriteBlock(uint32_t block, const uint8_t* data, const card::Ser
 }
 
 bool CardWriter::WriteRecording(int index, uint32_t& offset) {
-  const RecordingSpec& spec = s_.recordings[size_t(index)];
-  const DeviceSpec& device = s_.devices[size_t(spec.device)];
+  const RecordingSpec& desc = s_.recordings[size_t(index)];
+  const DeviceSpec& device = s_.devices[size_t(desc.device)];
   RecordingResult rec;
   rec.index = index;
-  rec.device = spec.device;
+  rec.device = desc.device;
   rec.imei_sn = device.imei_sn;
-  rec.finished = spec.finished;
+  rec.finished = desc.finished;
 
-  const int64_t start = spec.start ? ToSeconds(*spec.start) : next_start_;
-  auto [it, fresh] = power_ons_.try_emplace({spec.device, spec.power_on});
+  const int64_t start = desc.start ? ToSeconds(*desc.start) : next_start_;
+  auto [it, fresh] = power_ons_.try_emplace({desc.device, desc.power_on});
   PowerOn& power = it->second;
   if (fresh) {
-    const uint64_t h = Mix(s_.seed * 1000003ULL + uint64_t(spec.device) * 131 + uint64_t(spec.power_on));
+    const uint64_t h = Mix(s_.seed * 1000003ULL + uint64_t(desc.device) * 131 + uint64_t(desc.power_on));
     power.uid0 = uint32_t(h);
     if (power.uid0 == 0xFFFFFFFF) power.uid0 = 0x12345679;  // that value means "not set"
     power.at = start - 20 - int64_t(h % 40);
@@ -148,18 +148,18 @@ bool CardWriter::WriteRecording(int index, uint32_t& offset) {
   rec.startrec_cycles = uint64_t(start - power.at) * clock_ + jitter;
 
   const uint32_t free_blocks = r_.N_s_s - 1 - offset;
-  const uint32_t lost = spec.lost_blocks;
+  const uint32_t lost = desc.lost_blocks;
   RecordingPlan plan;
-  plan.end_box = spec.finished;
+  plan.end_box = desc.finished;
   plan.seed = s_.seed * 31 + uint32_t(index);
   plan.first_picture = uint64_t(s_.gop) * ((uint64_t(index) * 3) % 4);
-  if (spec.duration_s > 0) {
-    plan.video_frames = uint64_t(std::llround(spec.duration_s * s_.fps));
+  if (desc.duration_s > 0) {
+    plan.video_frames = uint64_t(std::llround(desc.duration_s * s_.fps));
     plan.capacity_bytes = uint64_t(lost + free_blocks) * kStreamBytesPerBlock;
   } else {
-    if (spec.blocks > free_blocks)
+    if (desc.blocks > free_blocks)
       return Fail("recording " + std::to_string(index) + " does not fit in the ring");
-    plan.capacity_bytes = uint64_t(lost + spec.blocks) * kStreamBytesPerBlock;
+    plan.capacity_bytes = uint64_t(lost + desc.blocks) * kStreamBytesPerBlock;
   }
 
   EsDump dump;
@@ -175,17 +175,17 @@ bool CardWriter::WriteRecording(int index, uint32_t& offset) {
   }
 
   rec.first_block = (r_.ring_start_block + 1 + offset) % r_.N_s_s;
-  uint32_t label = labels_[size_t(spec.device)] + lost;
+  uint32_t label = labels_[size_t(desc.device)] + lost;
   uint64_t startrec = rec.startrec_cycles;
-  const uint32_t wanted = spec.duration_s > 0 ? free_blocks : spec.blocks;
+  const uint32_t wanted = desc.duration_s > 0 ? free_blocks : desc.blocks;
   for (uint32_t i = 0; i < wanted; ++i) {
     const double t0 = stream.media_time();
     const size_t got = stream.Produce(s_.info_only ? nullptr : block_.data(), kStreamBytesPerBlock);
     if (!s_.info_only) std::fill(block_.begin() + ptrdiff_t(got), block_.end(), 0);
-    const bool last = spec.duration_s > 0 ? stream.finished() : i + 1 == wanted;
-    if (spec.duration_s > 0 && i + 1 == wanted && !last)
+    const bool last = desc.duration_s > 0 ? stream.finished() : i + 1 == wanted;
+    if (desc.duration_s > 0 && i + 1 == wanted && !last)
       return Fail("recording " + std::to_string(index) + " does not fit in the ring");
-    const double t1 = last && spec.finished && spec.duration_s > 0
+    const double t1 = last && desc.finished && desc.duration_s > 0
                           ? double(plan.video_frames) / s_.fps
                           : stream.media_time();
     if (BlockDamage(index, i, DamageKind::label_break)) label += 7;
@@ -194,7 +194,7 @@ bool CardWriter::WriteRecording(int index, uint32_t& offset) {
     const uint32_t block = (rec.first_block + i) % r_.N_s_s;
     BlockStamp stamp = Stamp(power, start + int64_t(t0), block);
     stamp.label = label++;
-    stamp.recstate = uint8_t((i == 0 && lost == 0 ? 1 : 2) | (last && spec.finished ? 4 : 0));
+    stamp.recstate = uint8_t((i == 0 && lost == 0 ? 1 : 2) | (last && desc.finished ? 4 : 0));
     stamp.startrec_cycles = startrec;
     stamp.cycles = rec.startrec_cycles + uint64_t(std::llround(t1 * double(clock_)));
     card::ServiceSector info = BuildInfoSector(s_, device, r_.geometry, r_.rsr_sectnum, config_, stamp);
@@ -208,9 +208,9 @@ bool CardWriter::WriteRecording(int index, uint32_t& offset) {
       break;
     }
   }
-  if (spec.duration_s > 0 && stream.pictures() < plan.video_frames)
+  if (desc.duration_s > 0 && stream.pictures() < plan.video_frames)
     return Fail("recording " + std::to_string(index) + " does not fit in the ring");
-  labels_[size_t(spec.device)] = label;
+  labels_[size_t(desc.device)] = label;
   rec.last_block = (rec.first_block + rec.blocks - 1) % r_.N_s_s;
   rec.stamp = card::FormatStamp(rec.bss);
   rec.stats = stream.stats();

@@ -169,16 +169,16 @@ void RecordingStream::Materialise() {
     base::store_be32(prefix + 4, SampleTimeMs(c));
     base::store_be16(prefix + 8, uint16_t(media_->params.width));
     base::store_be16(prefix + 10, uint16_t(media_->params.height));
-    const BoxSpec spec{kStreamVideo, picture.key ? kSampleKey : 0, SampleTimeMs(c),
+    const BoxSpec desc{kStreamVideo, picture.key ? kSampleKey : 0, SampleTimeMs(c),
                        c.long_header, c.prefix ? std::span<const uint8_t>(prefix) : std::span<const uint8_t>(),
                        picture.nals};
-    WriteBox(spec, box_.data());
+    WriteBox(desc, box_.data());
   } else {
     const auto prefix = AudioPrefix(media_->params.sample_rate, media_->params.channels);
-    const BoxSpec spec{kStreamAudio, 0, SampleTimeMs(c), c.long_header,
+    const BoxSpec desc{kStreamAudio, 0, SampleTimeMs(c), c.long_header,
                        c.prefix ? std::span<const uint8_t>(prefix) : std::span<const uint8_t>(),
                        AudioFrame(c.index)};
-    WriteBox(spec, box_.data());
+    WriteBox(desc, box_.data());
   }
   materialised_ = true;
 }
