@@ -22,8 +22,7 @@
 #include "card/card_medium.h"
 #include "cardsim/card_writer.h"
 #include "convert/movieconvth.h"
-#include "records/reclistloadth.h"
-#include "records/record_list.h"
+#include "records/scan_whole_ring.h"
 
 namespace fs = std::filesystem;
 
@@ -94,15 +93,10 @@ double TimeOurs(const fs::path& card, const fs::path& out) {
   platform::NullNoticeSink notices;
   card::CardMedium medium(notices);
   if (!medium.OpenMedium(card.string()) || !medium.regionReader()) return -1;
-  records::RecordList list;
-  records::RecListLoadTh scan(*medium.regionReader(),
-                              records::ScanRing{medium.N_s_s, medium.s_s_bgn, medium.s_s_end},
-                              [&](const records::TRecord& r) { list.append(r); });
-  scan.start();
-  scan.wait_over();
-  scan.request_terminate();
-  if (list.size() != 1) return -1;
-  const records::TRecord rec = *list.at(0);
+  const records::WholeRingScan scan = records::ScanWholeRing(
+      *medium.regionReader(), {medium.N_s_s, medium.s_s_bgn, medium.s_s_end});
+  if (scan.records.size() != 1) return -1;
+  const records::TRecord rec = scan.records[0];
   convert::ConversionRequest q;
   q.convStart = rec.bss_index * 256;
   q.convBaseName = "ours";

@@ -10,9 +10,8 @@
 #include "cli/commands.h"
 #include "cli/open_medium.h"
 #include "records/output_folder.h"
-#include "records/reclistloadth.h"
+#include "records/scan_whole_ring.h"
 #include "records/record_diagnostics.h"
-#include "records/record_list.h"
 
 namespace cli {
 
@@ -32,12 +31,7 @@ std::vector<records::TRecord> ScanRecords(card::CardMedium& m) {
   if (!m.regionReader() || s.rec_end_sectnum() == card::kUnsetPointer ||
       s.rec_end_sectnum() == s.rec_bgn_sectnum())
     return {};
-  records::RecordList list;
-  records::RecListLoadTh worker(*m.regionReader(), {m.N_s_s, m.s_s_bgn, m.s_s_end},
-                                [&list](const records::TRecord& r) { list.append(r); });
-  worker.start();
-  worker.wait_over();
-  return list.snapshot();
+  return records::ScanWholeRing(*m.regionReader(), {m.N_s_s, m.s_s_bgn, m.s_s_end}).records;
 }
 
 }  // namespace

@@ -20,9 +20,8 @@
 #include "cli/progress_line.h"
 #include "convert/movieconvth.h"
 #include "convert/mp4_postprocess.h"
-#include "records/reclistloadth.h"
+#include "records/scan_whole_ring.h"
 #include "records/record_line.h"
-#include "records/record_list.h"
 
 namespace cli {
 
@@ -84,15 +83,10 @@ std::string RangeBaseName(const std::string& dir, const records::TRecord& r) {
 }
 
 std::vector<records::TRecord> ScanRecords(card::CardMedium& medium, bool& failed) {
-  records::RecordList list;
-  records::RecListLoadTh scan(*medium.regionReader(),
-                              records::ScanRing{medium.N_s_s, medium.s_s_bgn, medium.s_s_end},
-                              [&list](const records::TRecord& r) { list.append(r); });
-  scan.start();
-  scan.wait_over();
-  failed = scan.scanFailed;
-  scan.request_terminate();
-  return list.snapshot();
+  records::WholeRingScan scan = records::ScanWholeRing(
+      *medium.regionReader(), {medium.N_s_s, medium.s_s_bgn, medium.s_s_end});
+  failed = scan.failed;
+  return std::move(scan.records);
 }
 
 // Collects the jobs, or returns the failure status after printing why.

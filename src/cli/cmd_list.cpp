@@ -9,9 +9,8 @@
 #include "cli/cli_notice_sink.h"
 #include "cli/commands.h"
 #include "cli/open_medium.h"
-#include "records/reclistloadth.h"
+#include "records/scan_whole_ring.h"
 #include "records/record_line.h"
-#include "records/record_list.h"
 
 namespace cli {
 
@@ -34,15 +33,10 @@ ScanOutcome ScanMedium(const card::CardMedium& medium) {
   ScanOutcome out;
   card::RegionReader& reader = *medium.regionReader();
   reader.reset_reads();
-  records::RecordList list;
-  {
-    records::RecListLoadTh worker(reader, {medium.N_s_s, medium.s_s_bgn, medium.s_s_end},
-                                  [&](const records::TRecord& r) { list.append(r); });
-    worker.start();
-    worker.wait_over();
-    out.failed = worker.scanFailed;
-  }  // the destructor asks the waiting worker to end and joins it
-  out.records = list.snapshot();
+  records::WholeRingScan scan =
+      records::ScanWholeRing(reader, {medium.N_s_s, medium.s_s_bgn, medium.s_s_end});
+  out.records = std::move(scan.records);
+  out.failed = scan.failed;
   out.reads = reader.reads();
   return out;
 }

@@ -17,8 +17,7 @@
 
 #include "card/card_medium.h"
 #include "convert/movieconvth.h"
-#include "records/reclistloadth.h"
-#include "records/record_list.h"
+#include "records/scan_whole_ring.h"
 #include "support/temp_dir.h"
 
 using testsupport::RunCommand;
@@ -139,14 +138,9 @@ struct OpenCard {
 
   explicit OpenCard(const std::string& path) {
     if (!medium.OpenMedium(path) || !medium.regionReader()) return;
-    records::RecordList list;
-    records::RecListLoadTh scan(*medium.regionReader(),
-                                records::ScanRing{medium.N_s_s, medium.s_s_bgn, medium.s_s_end},
-                                [&](const records::TRecord& r) { list.append(r); });
-    scan.start();
-    scan.wait_over();
-    scan.request_terminate();
-    records = list.snapshot();
+    records = records::ScanWholeRing(*medium.regionReader(),
+                                     {medium.N_s_s, medium.s_s_bgn, medium.s_s_end})
+                  .records;
   }
 };
 

@@ -1,0 +1,21 @@
+// Runs the record scan to its end on the calling thread's behalf: starts a RecListLoadTh,
+// waits until it has finished or failed, ends it and returns what it listed. For batch
+// callers (the CLI, benchmarks) that have no window to poll from. Any thread.
+#pragma once
+
+#include <vector>
+
+#include "card/region_reader.h"
+#include "records/reclistloadth.h"
+#include "records/trecord.h"
+
+namespace records {
+
+struct WholeRingScan {
+  std::vector<TRecord> records;  // in ring order
+  bool failed = false;           // the scan stopped on an unreadable or malformed block
+};
+
+WholeRingScan ScanWholeRing(card::RegionReader& reader, ScanRing ring);
+
+}  // namespace records
