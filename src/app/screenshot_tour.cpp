@@ -13,7 +13,7 @@
 #include "app/card_op_form.h"
 #include "app/removable_drives_select_form.h"
 #include "app/ss_list_form.h"
-#include "records/reclist_form.h"
+#include "app/reclist_form.h"
 
 namespace app {
 

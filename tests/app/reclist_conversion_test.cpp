@@ -10,7 +10,7 @@
 #include "card/card_medium.h"
 #include "cardsim/card_writer.h"
 #include "platform/notice_sink.h"
-#include "records/reclist_form.h"
+#include "app/reclist_form.h"
 #include "support/temp_dir.h"
 
 namespace {

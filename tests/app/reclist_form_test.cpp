@@ -11,7 +11,7 @@
 #include "app/message_boxes.h"
 #include "app/settings_store.h"
 #include "records/record_diagnostics.h"
-#include "records/reclist_form.h"
+#include "app/reclist_form.h"
 #include "support/temp_dir.h"
 #include "records/ring_builder.h"
 

@@ -6,7 +6,7 @@
 #include <QPushButton>
 
 #include "app/message_boxes.h"
-#include "records/reclist_form.h"
+#include "app/reclist_form.h"
 
 namespace {
 

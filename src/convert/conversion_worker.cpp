@@ -1,4 +1,4 @@
-#include "records/conversion_worker.h"
+#include "convert/conversion_worker.h"
 
 namespace records {
 

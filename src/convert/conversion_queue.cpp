@@ -1,4 +1,4 @@
-#include "records/conversion_queue.h"
+#include "convert/conversion_queue.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 #include <QKeyEvent>
 
 #include "records/record_diagnostics.h"
-#include "records/reclist_form.h"
+#include "app/reclist_form.h"
 
 bool TRecListForm::CheckListBox1KeyDown(QKeyEvent* key) {
   if (key->modifiers() & Qt::ShiftModifier) selection_.remember_anchor();

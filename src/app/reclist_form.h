@@ -13,8 +13,8 @@
 #include <memory>
 
 #include "records/check_selection.h"
-#include "records/conversion_queue.h"
-#include "records/conversion_worker.h"
+#include "convert/conversion_queue.h"
+#include "convert/conversion_worker.h"
 #include "records/reclist_medium.h"
 #include "records/record_list.h"
 

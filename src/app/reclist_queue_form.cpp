@@ -11,7 +11,7 @@
 #include "app/settings_store.h"
 #include "records/erase_last_record.h"
 #include "records/output_folder.h"
-#include "records/reclist_form.h"
+#include "app/reclist_form.h"
 #include "records/record_line.h"
 
 int32_t TRecListForm::blocksOf(int line) const {

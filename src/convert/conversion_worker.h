@@ -15,7 +15,7 @@
 #include "card/region_reader.h"
 #include "convert/movieconvth.h"
 #include "platform/notice_sink.h"
-#include "records/conversion_queue.h"
+#include "convert/conversion_queue.h"
 #include "records/trecord.h"
 
 namespace records {

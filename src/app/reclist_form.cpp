@@ -1,4 +1,4 @@
-#include "records/reclist_form.h"
+#include "app/reclist_form.h"
 
 #include <QApplication>
 #include <QKeyEvent>
