@@ -19,7 +19,7 @@ void TRecListForm::FullScanClick() {
   // The queue refers to list lines: the list is not rebuilt under a running conversion.
   if (converting() || !medium_.reader) return;
   Timer2->stop();
-  ++scanGeneration_;   // lines the stopped scan still posts are dropped
+  ++scanGeneration_;    // lines the stopped scan still posts are dropped
   scanWorker_.reset();  // asks it to terminate and joins
   scanMode_ = records::ScanMode::thorough;
   resetList();

@@ -13,7 +13,8 @@ bool PassesSizeTest(uint32_t size) { return (size >> 20) >= 2 && size % (1u << 2
 // area and hold at least that one sector; an empty file (first cluster 0) or a damaged entry
 // would otherwise point the write into the FAT or past the volume.
 bool AcceptableInfoFile(const DirEntry& e, const VolumeGeometry& g) {
-  return e.size >= 512 && e.firstCluster >= 2 && uint64_t(e.firstCluster) < uint64_t(g.clusterCount) + 2;
+  return e.size >= 512 && e.firstCluster >= 2 &&
+         uint64_t(e.firstCluster) < uint64_t(g.clusterCount) + 2;
 }
 
 std::string PartitionKey(int n) {

@@ -191,8 +191,10 @@ void CardMedium::useWindowOnPartition(const MbrEntry& entry) {
   const uint64_t start = uint64_t(entry.firstSector) * base::kSectorSize;
   const uint64_t diskBytes = volume_->length();
   uint64_t bytes = uint64_t(entry.sectorCount) * base::kSectorSize;
-  if (start >= diskBytes) bytes = 0;
-  else if (bytes > diskBytes - start) bytes = diskBytes - start;
+  if (start >= diskBytes)
+    bytes = 0;
+  else if (bytes > diskBytes - start)
+    bytes = diskBytes - start;
   volume_ = std::make_shared<platform::WindowVolume>(volume_, start, bytes);
   cardLength = bytes;
 }

@@ -77,8 +77,7 @@ std::string FoundFileSystemLine(VolumeKind kind) {
     case VolumeKind::ntfs:
     case VolumeKind::fat12:
     case VolumeKind::fat16:
-      return std::string("\nНайдена файловая система ") + VolumeKindName(kind) +
-             ", нужна FAT32.";
+      return std::string("\nНайдена файловая система ") + VolumeKindName(kind) + ", нужна FAT32.";
     case VolumeKind::none:
       return "\nФайловая система не найдена.";
     case VolumeKind::fat32:

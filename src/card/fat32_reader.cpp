@@ -44,7 +44,9 @@ uint64_t Fat32Reader::clusterOffset(uint32_t c) const {
 
 std::optional<uint32_t> Fat32Reader::next(uint32_t c) {
   // Byte position of the entry in the FAT: 4 bytes per entry, 2 on FAT16, 1.5 on FAT12.
-  const uint64_t at = g_.isFat32 ? uint64_t(c) * 4 : g_.isFat12 ? uint64_t(c) * 3 / 2 : uint64_t(c) * 2;
+  const uint64_t at = g_.isFat32   ? uint64_t(c) * 4
+                      : g_.isFat12 ? uint64_t(c) * 3 / 2
+                                   : uint64_t(c) * 2;
   const size_t width = g_.isFat32 ? 4 : 2;
   if (at < fatCacheOffset_ || at + width > fatCacheOffset_ + fatCacheBytes_) {
     // The window holds a few bytes more, so that a FAT12 entry never straddles its end.

@@ -82,11 +82,10 @@ std::string RangeBaseName(const std::string& dir, const records::TRecord& r) {
   }
 }
 
-std::vector<records::TRecord> ScanRecords(card::CardMedium& medium, bool thorough,
-                                          bool& failed) {
-  records::WholeRingScan scan = records::ScanWholeRing(
-      *medium.regionReader(), records::ScanRingOf(medium),
-      thorough ? records::ScanMode::thorough : records::ScanMode::probing);
+std::vector<records::TRecord> ScanRecords(card::CardMedium& medium, bool thorough, bool& failed) {
+  records::WholeRingScan scan =
+      records::ScanWholeRing(*medium.regionReader(), records::ScanRingOf(medium),
+                             thorough ? records::ScanMode::thorough : records::ScanMode::probing);
   failed = scan.failed;
   return std::move(scan.records);
 }

@@ -21,7 +21,7 @@ struct ConvertOptions {
   bool range = false;             // --range: one range of one recording
   int64_t rangeFirst = 0, rangeLast = 0;
   size_t rangeRecord = 0;
-  bool thorough = false;          // --thorough: the recordings come from the thorough scan
+  bool thorough = false;  // --thorough: the recordings come from the thorough scan
 };
 
 // The options, or nothing after printing the usage error (exit status 2).

@@ -12,8 +12,7 @@ bool RingIsFull(const card::ServiceSector& ss) {
 }
 
 ScanRing ScanRingOf(const card::CardMedium& medium) {
-  return ScanRing{medium.N_s_s, medium.s_s_bgn, medium.s_s_end,
-                  RingIsFull(medium.serviceSector)};
+  return ScanRing{medium.N_s_s, medium.s_s_bgn, medium.s_s_end, RingIsFull(medium.serviceSector)};
 }
 
 uint32_t RingBlocksToScan(const ScanRing& ring) {

@@ -8,7 +8,8 @@ WholeRingScan ScanWholeRing(card::RegionReader& reader, ScanRing ring, ScanMode 
   RecordList list;
   WholeRingScan out;
   {
-    RecListLoadTh worker(reader, ring, [&list](const TRecord& r) { list.append(r); }, mode);
+    RecListLoadTh worker(
+        reader, ring, [&list](const TRecord& r) { list.append(r); }, mode);
     worker.start();
     worker.wait_over();
     out.failed = worker.scanFailed;

@@ -80,11 +80,12 @@ TEST(BlockDeviceMedium, AWholeDiskWithoutPartitionNodesOpensItsPartitionInPlace)
   TempDir dir;
   card::ServiceSector ss;
   card::InitServiceSector(ss, card::RegionGeometry{1, 8192, 8192, 8192});
-  ASSERT_TRUE(testsupport::MakeMarkedVolume(dir / "vol.img", dir.path(), 66000, {4 << 20}, 1 << 20,
-                                            std::vector<uint8_t>(ss.bytes().begin(), ss.bytes().end())));
-  ASSERT_TRUE(testsupport::MakeDiskImage(dir / "disk.img", 80,
-                                         "start=2048, size=4096, type=83\\nstart=8192, size=132000, type=c",
-                                         dir / "vol.img", 8192));
+  ASSERT_TRUE(
+      testsupport::MakeMarkedVolume(dir / "vol.img", dir.path(), 66000, {4 << 20}, 1 << 20,
+                                    std::vector<uint8_t>(ss.bytes().begin(), ss.bytes().end())));
+  ASSERT_TRUE(testsupport::MakeDiskImage(
+      dir / "disk.img", 80, "start=2048, size=4096, type=83\\nstart=8192, size=132000, type=c",
+      dir / "vol.img", 8192));
   testsupport::LoopDevice loop(dir / "disk.img", false);  // no partition scanning
   if (!loop.ok()) GTEST_SKIP() << "no loop device available";
   if (platform::IsBlockDevice(loop.partition(1))) GTEST_SKIP() << "partitions were scanned";

@@ -187,12 +187,12 @@ TEST(CardMediumForeignVolumes, ShowTheirRealSizeAndNameWhatWasFound) {
     card::VolumeKind kind;
     std::string line;
   };
-  for (const Case& c : {Case{"exFAT", &exfat, card::VolumeKind::exfat,
-                             "\nНайдена файловая система exFAT, нужна FAT32."},
-                        Case{"NTFS", &ntfs, card::VolumeKind::ntfs,
-                             "\nНайдена файловая система NTFS, нужна FAT32."},
-                        Case{"blank", &blank, card::VolumeKind::none,
-                             "\nФайловая система не найдена."}}) {
+  for (const Case& c :
+       {Case{"exFAT", &exfat, card::VolumeKind::exfat,
+             "\nНайдена файловая система exFAT, нужна FAT32."},
+        Case{"NTFS", &ntfs, card::VolumeKind::ntfs,
+             "\nНайдена файловая система NTFS, нужна FAT32."},
+        Case{"blank", &blank, card::VolumeKind::none, "\nФайловая система не найдена."}}) {
     SCOPED_TRACE(c.what);
     TempDir dir;
     const std::string image = dir / "card.img";
@@ -204,6 +204,7 @@ TEST(CardMediumForeignVolumes, ShowTheirRealSizeAndNameWhatWasFound) {
     EXPECT_FALSE(m.geometry.recognised);
     EXPECT_FALSE(m.marked);
     EXPECT_EQ(m.volumeKind, c.kind);
-    EXPECT_EQ(Description(m), "Сменный носитель " + image + " не форматирован!\nОбъём 40MB" + c.line);
+    EXPECT_EQ(Description(m),
+              "Сменный носитель " + image + " не форматирован!\nОбъём 40MB" + c.line);
   }
 }
