@@ -1,6 +1,6 @@
 // The record list window's thorough scan: the context menu item "Полный поиск записей" and
 // opening the window for a thorough scan (as after a recovery), over an in-memory ring whose
-// short recording between two gaps the probing scan misses; and a full wrapped ring.
+// short recording between two gaps the probing scan misses.
 #include <QAction>
 #include <QListWidget>
 #include <QSettings>
@@ -114,21 +114,6 @@ class RecListFullScanTest : public QObject {
     QVERIFY(form.thoroughScan());
     // Each block's information sector once: the probing search never reads that many.
     QCOMPARE(card.region->reads(), uint64_t(150));
-  }
-
-  void aFullWrappedRingIsListed() {
-    GappyCard card;
-    // Both pointers in block 150, the end just behind the begin: the ring is full.
-    card.service.set_rec_bgn_sectnum(kRsr + 150 * 256 + 20);
-    card.service.set_rec_end_sectnum(kRsr + 150 * 256 + 4);
-    records::RecListMedium m = card.medium();
-    m.s_s_bgn = m.s_s_end = 150;
-    m.ringFull = records::RingIsFull(card.service);
-    QVERIFY(m.ringFull);
-    TRecListForm form;
-    form.showFor(m, true);
-    waitScanned(form, 3);
-    QVERIFY(!boxes_.contains(QStringLiteral("Записей нет.")));
   }
 };
 
