@@ -99,7 +99,7 @@ void TRecListForm::showFor(const records::RecListMedium& medium) {
 
 void TRecListForm::prepare(const records::RecListMedium& medium) {
   medium_ = medium;
-  launcher_ = records::MovieConversionLauncher(medium_.reader, *notices_);
+  launcher_ = convert::MovieConversionLauncher(medium_.reader, *notices_);
   shownOnce_ = false;
 }
 

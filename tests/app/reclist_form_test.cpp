@@ -65,16 +65,16 @@ struct FakeCard {
   int writes = 0;
 };
 
-class FakeWorker final : public records::ConversionWorker {
+class FakeWorker final : public convert::ConversionWorker {
  public:
-  explicit FakeWorker(records::ConvWorkerStatus s, int* alive) : status_(s), alive_(alive) {
+  explicit FakeWorker(convert::ConvWorkerStatus s, int* alive) : status_(s), alive_(alive) {
     ++*alive_;
   }
   ~FakeWorker() override { --*alive_; }
-  records::ConvWorkerStatus status() const override { return status_; }
+  convert::ConvWorkerStatus status() const override { return status_; }
 
  private:
-  records::ConvWorkerStatus status_;
+  convert::ConvWorkerStatus status_;
   int* alive_;
 };
 
@@ -184,11 +184,11 @@ class RecListFormTest : public QObject {
       startSeen = start;
       return start;
     });
-    std::vector<records::ConversionRequest> launched;
+    std::vector<convert::ConversionRequest> launched;
     int alive = 0;
-    form.setConversionLauncher([&](const records::ConversionRequest& r, const records::TRecord&) {
+    form.setConversionLauncher([&](const convert::ConversionRequest& r, const records::TRecord&) {
       launched.push_back(r);
-      records::ConvWorkerStatus done;
+      convert::ConvWorkerStatus done;
       done.done = true;
       done.progress = 100;
       return std::make_unique<FakeWorker>(done, &alive);
@@ -254,8 +254,8 @@ class RecListFormTest : public QObject {
       return QString::fromStdString(out.path().string());
     });
     int alive = 0;
-    form.setConversionLauncher([&](const records::ConversionRequest&, const records::TRecord&) {
-      records::ConvWorkerStatus failed;
+    form.setConversionLauncher([&](const convert::ConversionRequest&, const records::TRecord&) {
+      convert::ConvWorkerStatus failed;
       failed.failed = true;
       failed.errorCode = 1021;
       return std::make_unique<FakeWorker>(failed, &alive);
@@ -280,8 +280,8 @@ class RecListFormTest : public QObject {
       return QString::fromStdString(out.path().string());
     });
     int alive = 0;
-    form.setConversionLauncher([&](const records::ConversionRequest&, const records::TRecord&) {
-      return std::make_unique<FakeWorker>(records::ConvWorkerStatus{}, &alive);
+    form.setConversionLauncher([&](const convert::ConversionRequest&, const records::TRecord&) {
+      return std::make_unique<FakeWorker>(convert::ConvWorkerStatus{}, &alive);
     });
     showScanned(form, card, 2);
     list(form)->setCurrentRow(0);
