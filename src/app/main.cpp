@@ -9,10 +9,12 @@
 #include "app/gui_notice_sink.h"
 #include "app/korvan_application.h"
 #include "app/removable_drives_select_form.h"
+#include "app/russian_translation.h"
 #include "app/screenshot_tour.h"
 
 int main(int argc, char** argv) {
   app::KorvanApplication application(argc, argv);
+  app::InstallRussianTranslation(application);
   // The program ends when the main window closes, not when its last visible window does
   // (the main window hides while the card operations window is shown).
   application.setQuitOnLastWindowClosed(false);

@@ -56,6 +56,10 @@ class TRecListForm : public QDialog {
   void setConversionLauncher(convert::ConversionLauncher launcher) {
     launcherOverride_ = std::move(launcher);
   }
+  // Test seam: opens the output folder in the file manager (false: it could not).
+  void setFolderOpener(std::function<bool(const QString&)> opener) {
+    folderOpener_ = std::move(opener);
+  }
   // Opens the preview for convRecord(); set by whoever owns the preview window.
   void setPreviewOpener(std::function<void(TRecListForm&)> opener) {
     previewOpener_ = std::move(opener);
@@ -78,6 +82,8 @@ class TRecListForm : public QDialog {
   void resizeEvent(QResizeEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
   void done(int result) override;
 
  private:
@@ -147,6 +153,7 @@ class TRecListForm : public QDialog {
   convert::ConversionLauncher launcher_;
   convert::ConversionLauncher launcherOverride_;
   FolderChooser folderChooser_;
+  std::function<bool(const QString&)> folderOpener_;
   std::function<void(TRecListForm&)> previewOpener_;
   uint64_t scanGeneration_ = 0;  // drops lines a stopped scan posted after its stop
   bool syncing_ = false;          // check states are being set by the program

@@ -1,13 +1,12 @@
 // The conversion queue, the output folder, erase last record and Ctrl+D of the record list.
 #include <QCoreApplication>
-#include <QDesktopServices>
-#include <QFileDialog>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
-#include <QUrl>
 
+#include "app/folder_dialog.h"
+#include "app/message_boxes.h"
 #include "app/settings_store.h"
 #include "records/erase_last_record.h"
 #include "records/output_folder.h"
@@ -54,8 +53,7 @@ bool TRecListForm::chooseOutputDir() {
   const QString start = QString::fromStdString(
       records::UsableStartFolder(app::SettingsStore::outputDir().toStdString()));
   const QString chosen =
-      folderChooser_ ? folderChooser_(this, start)
-                     : QFileDialog::getExistingDirectory(this, QStringLiteral("Список записей"), start);
+      folderChooser_ ? folderChooser_(this, start) : app::ChooseFolder(this, start);
   if (chosen.isEmpty()) return false;
   app::SettingsStore::setOutputDir(chosen);
   outputDir_ = records::WithTrailingSeparator(chosen.toStdString());
@@ -95,8 +93,12 @@ void TRecListForm::Timer1Timer() {
 
 void TRecListForm::finishQueue() {
   Timer1->stop();
-  if (ask(false, QStringLiteral("Готово! Открыть папку с записями?")))
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(outputDir_)));
+  if (app::AskYesNo(this, app::BoxKind::information,
+                    QStringLiteral("Готово! Открыть папку с записями?"), app::DefaultAnswer::yes)) {
+    const QString folder = QString::fromStdString(outputDir_);
+    if (!(folderOpener_ ? folderOpener_(folder) : app::OpenFolderInFileManager(folder)))
+      error(QStringLiteral("Не удалось открыть папку в файловом менеджере:\n%1").arg(folder));
+  }
   if (ask(true, QStringLiteral("Закрыть программу конвертации записей?")))
     QCoreApplication::quit();
   setControlsEnabled();
