@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "app/conversion_error_text.h"
 #include "app/folder_dialog.h"
 #include "app/message_boxes.h"
 #include "app/settings_store.h"
@@ -83,7 +84,9 @@ void TRecListForm::Timer1Timer() {
   }
   if (action.kind == convert::QueueAction::failed) {
     Timer1->stop();
-    error(QStringLiteral("Произошла ошибка при конвертации: %1").arg(action.errorCode));
+    error(QStringLiteral("Произошла ошибка при конвертации: %1").arg(action.errorCode) +
+          QLatin1Char('\n') +
+          app::ConversionErrorDetail(action.errorCode, QString::fromStdString(outputDir_)));
     setControlsEnabled();
     ProgressBar1->setValue(0);
   } else if (action.kind == convert::QueueAction::finished) {
