@@ -60,9 +60,10 @@ void RestoreWindowPosition(QWidget& w, int window) {
   w.setProperty(kPlacing, true);
   w.move(pos);
   // Once framed, correct what the window manager made of the move (some place the client
-  // area there, which would shift the window by a title bar on every start).
-  QTimer::singleShot(kFrameSettleMs, &w, [&w, pos] {
-    MoveFrameTo(w, pos);
+  // area there, which would shift the window by a title bar on every start); the true frame
+  // size then also decides whether the window still fits on the screen.
+  QTimer::singleShot(kFrameSettleMs, &w, [&w, pos, stored] {
+    MoveFrameTo(w, PlaceWindow(pos, FrameSize(w), ScreenArea(w, stored)));
     w.setProperty(kPlacing, false);
   });
 }
@@ -74,7 +75,9 @@ void RememberWindowPosition(const QWidget& w, int window) {
 }
 
 void PlaceOverOwner(QWidget& w, const QWidget* owner) {
-  const QSize size = FrameSize(w);
+  QSize size = FrameSize(w);
+  // A window not shown yet has no frame: count the owner's frame instead.
+  if (owner && size == w.size()) size += owner->frameGeometry().size() - owner->size();
   QPoint centre = owner ? owner->frameGeometry().center() : QPoint();
   const QRect screen =
       ScreenArea(owner ? *owner : w, owner ? std::optional(centre) : std::nullopt);
