@@ -60,8 +60,9 @@ void ScreenshotTour::start() {
         save(w.ssList.get(), QStringLiteral("service_list.png"));
         w.ssList->accept();
       });
-      w.cardOp->Button1->setFocus();
-      w.cardOp->ServiceListKey();
+      // The list's own key needs the focused, enabled mode button, which an image lacks.
+      card::CardMedium& m = w.cardOp->medium();
+      w.ssList->openFor(m.regionReader().get(), m.N_s_s, m.s_s_bgn, m.s_s_end);
       if (w.cardOp->Button3->isEnabled()) {
         later(300, [this] { pollScan(100); });
         w.cardOp->Button3Click();

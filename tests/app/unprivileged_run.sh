@@ -13,7 +13,7 @@ work=$(mktemp -d /tmp/korvan-unprivileged.XXXXXX) || exit 1
 trap 'rm -rf "$work"' EXIT
 chmod 755 "$work"
 cat >"$work/scenario.json" <<'JSON'
-{"seed": 5, "width": 176, "height": 144, "partition_files": 1, "file_mib": 2,
+{"seed": 5, "width": 352, "height": 288, "partition_files": 1, "file_mib": 2,
  "last_file_mib": 2, "devices": [{"imei_sn": 12, "first_label": 1}],
  "recordings": [{"start": "2024-05-01 10:00:00", "duration_s": 2}]}
 JSON
@@ -21,6 +21,7 @@ JSON
 chmod -R a+rX,go-w "$work/card"
 mkdir -p "$work/out" "$work/home"
 chown nobody "$work/out" "$work/home"
+chmod 700 "$work/home"
 as_nobody() {
   setpriv --reuid=nobody --regid=nogroup --clear-groups \
     env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" \
