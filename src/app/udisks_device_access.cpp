@@ -46,10 +46,10 @@ QString UDisksDeviceAccess::objectPath(const std::string& devicePath, std::strin
   QDBusInterface manager(kService, QStringLiteral("/org/freedesktop/UDisks2/Manager"),
                          QStringLiteral("org.freedesktop.UDisks2.Manager"),
                          QDBusConnection::systemBus());
-  QVariantMap spec;
-  spec.insert(QStringLiteral("path"), QString::fromStdString(devicePath));
+  QVariantMap node;
+  node.insert(QStringLiteral("path"), QString::fromStdString(devicePath));
   const QDBusReply<QList<QDBusObjectPath>> found =
-      manager.call(QStringLiteral("ResolveDevice"), spec, QVariantMap());
+      manager.call(QStringLiteral("ResolveDevice"), node, QVariantMap());
   if (found.isValid() && !found.value().isEmpty()) return found.value().first().path();
   // Older services lack ResolveDevice: their objects are named after the node.
   const QString name = QFileInfo(QString::fromStdString(devicePath)).fileName();

@@ -15,12 +15,11 @@
 #include <cerrno>
 
 #include "app/block_list_form.h"
-#include "app/conversion_error_text.h"
 #include "app/folder_dialog.h"
 #include "app/message_boxes.h"
 #include "app/russian_translation.h"
-#include "app/window_placement.h"
 #include "card/card_medium.h"
+#include "support/memory_region.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -89,19 +88,16 @@ class DesktopTest : public QObject {
             QDir::homePath());
   }
 
-  void aFolderThatIsGoneCannotBeOpened() {
-    QVERIFY(!app::OpenFolderInFileManager(QString::fromStdString(dir_ / "gone")));
-  }
-
   void blockListOpensWhollyOnTheScreen() {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     QWidget owner;
     owner.resize(200, 150);
     owner.show();
     owner.move(screen.right() - 210, screen.bottom() - 160);  // owner in the corner
-    app::TBlockListForm list(&owner);
-    app::PlaceOverOwner(list, &owner);
-    list.show();
+    testsupport::MemoryRegion region(256);
+    app::TBlockListForm list;
+    list.openFor(region, 1, nullptr, &owner);
+    QVERIFY(list.isVisible());
     QVERIFY(screen.contains(list.frameGeometry()));
   }
 
@@ -115,16 +111,6 @@ class DesktopTest : public QObject {
                  .arg(QString::fromStdString(dir_ / "missing.img")));
     QCOMPARE(platform::SystemReason("/dev/sdz1", EACCES),
              std::string("/dev/sdz1: Permission denied (run as root or join the disk group)"));
-  }
-
-  void conversionCodesAreExplained() {
-    QCOMPARE(app::ConversionErrorDetail(8734, QStringLiteral("/out/")),
-             QStringLiteral("Не удаётся записать файл: нет прав на папку или диск заполнен. "
-                            "Папка: /out/"));
-    QCOMPARE(app::ConversionErrorDetail(7005, QStringLiteral("/out/")),
-             QStringLiteral("Не удалось собрать файл .mp4. Папка: /out/"));
-    QCOMPARE(app::ConversionErrorDetail(424242, QStringLiteral("/out/")),
-             QStringLiteral("Папка: /out/"));
   }
 };
 
