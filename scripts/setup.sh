@@ -6,6 +6,7 @@ packages=(
   zlib1g-dev nlohmann-json3-dev libgtest-dev libgmock-dev
   libavcodec-dev libavutil-dev libswscale-dev libudev-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-translations-l10n
   ffmpeg dosfstools mtools fdisk util-linux
   xvfb xauth fonts-dejavu-core
 )

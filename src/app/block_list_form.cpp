@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "app/form_font.h"
+#include "app/window_placement.h"
 #include "records/service_list_lines.h"
 
 namespace app {
@@ -33,6 +34,7 @@ void TBlockListForm::openFor(card::RegionReader& reader, uint32_t nss,
                              const records::TRecord* current, QWidget* owner) {
   if (owner && parentWidget() != owner) setParent(owner, Qt::Window);
   fill(reader, nss, current);
+  if (!isVisible()) PlaceOverOwner(*this, owner);  // all of it on the screen
   show();
   raise();
   activateWindow();

@@ -2,12 +2,14 @@
 
 #include <QEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
 #include <QShowEvent>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/drive_poll_state.h"
 #include "app/form_font.h"
@@ -24,6 +26,7 @@ namespace {
 
 constexpr int kSettingsWindow = 2;  // Wnd2XPos / Wnd2YPos
 constexpr int kClientWidth = 240;
+constexpr int kDescriptionHeight = 40;
 // The bar's used part: the system colour of inactive caption gradients.
 const QColor kUsedColour(0xD7, 0xE4, 0xF2);
 
@@ -59,8 +62,12 @@ TCardOpForm::TCardOpForm(platform::NoticeSink& notices, QWidget* parent)
   connect(Button3, &QPushButton::clicked, this, &TCardOpForm::Button3Click);
   connect(Button4, &QPushButton::clicked, this, &TCardOpForm::Button4Click);
   for (QWidget* w : {static_cast<QWidget*>(Panel2), static_cast<QWidget*>(Image1),
-                     static_cast<QWidget*>(Label2)})
+                     static_cast<QWidget*>(Label2)}) {
     w->installEventFilter(this);
+    // The bar switches between used and free space on a click: say so where the mouse is.
+    w->setCursor(Qt::PointingHandCursor);
+    w->setToolTip(QStringLiteral("Щелчок переключает: занято / свободно"));
+  }
 }
 
 TCardOpForm::~TCardOpForm() = default;
@@ -68,7 +75,7 @@ TCardOpForm::~TCardOpForm() = default;
 void TCardOpForm::buildLayout() {
   const int w = kClientWidth;
   Label1 = new QLabel(this);
-  Label1->setGeometry(8, 8, w - 16, 40);
+  Label1->setGeometry(8, 8, w - 16, kDescriptionHeight);
   Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   Label1->setWordWrap(true);
   const int half = (w - 24) / 2;
@@ -212,6 +219,8 @@ void TCardOpForm::ShowCardState() {
   img_t->setPixmap(QPixmap::fromImage(StateIcon(view.img_t)));
   label_a->setText(QString::fromStdString(view.label_a));
   Label1->setText(QString::fromStdString(view.description));
+  Label1->setToolTip(Label1->text());
+  fitDescription();
   ShowUsage();
 }
 
@@ -291,9 +300,34 @@ void TCardOpForm::UsageClick() {
 }
 
 bool TCardOpForm::hiddenKeysAvailable() const {
-  // The keys belong to the mode button; while it is disabled (an image, or an operation not
-  // available) they work from anywhere in the window.
-  return Button1->hasFocus() || !Button1->isEnabled();
+  // The keys belong to the mode button, and only while it can act: a disabled button (an
+  // image, or an operation not available) offers none of them.
+  return Button1->hasFocus() && Button1->isEnabled();
+}
+
+void TCardOpForm::keyPressEvent(QKeyEvent* e) {
+  // Escape would close the window like "Выбрать носитель" without clearing exitOnClose, which
+  // ends the whole program after a device session: the window closes only by its buttons.
+  if (e->key() == Qt::Key_Escape) {
+    e->accept();
+    return;
+  }
+  QDialog::keyPressEvent(e);
+}
+
+void TCardOpForm::fitDescription() {
+  // The description wraps at word boundaries; when it needs more than the fixed 40 pixels
+  // the window grows downwards instead of cutting lines off.
+  const int wanted = std::max(kDescriptionHeight, Label1->heightForWidth(Label1->width()));
+  const int delta = wanted - Label1->height();
+  if (delta == 0) return;
+  for (QObject* child : children()) {
+    auto* w = qobject_cast<QWidget*>(child);
+    if (w && w != Label1 && w->y() >= Label1->y() + Label1->height())
+      w->move(w->x(), w->y() + delta);
+  }
+  Label1->resize(Label1->width(), wanted);
+  setFixedSize(width(), height() + delta);
 }
 
 void TCardOpForm::SummaryKey() {

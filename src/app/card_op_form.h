@@ -85,9 +85,11 @@ class TCardOpForm final : public QDialog {
   void moveEvent(QMoveEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* e) override;
   void done(int result) override;
 
  private:
+  void fitDescription();
   void buildLayout();
   void setButtons();
   // Runs a child window's action with `shown` cleared around it.

@@ -28,4 +28,9 @@ void GuiNoticeSink::notice(platform::NoticeKind kind, const std::string& text) {
                             Qt::QueuedConnection);
 }
 
+void GuiNoticeSink::notice(platform::NoticeKind kind, const std::string& text,
+                           const std::string& detail) {
+  notice(kind, detail.empty() ? text : text + "\n" + detail);
+}
+
 }  // namespace app

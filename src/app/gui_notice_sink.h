@@ -15,6 +15,9 @@ class GuiNoticeSink final : public QObject, public platform::NoticeSink {
  public:
   explicit GuiNoticeSink(QObject* parent = nullptr);
   void notice(platform::NoticeKind kind, const std::string& text) override;
+  // Shows `text` with `detail` as its second line.
+  void notice(platform::NoticeKind kind, const std::string& text,
+              const std::string& detail) override;
 };
 
 }  // namespace app

@@ -5,17 +5,26 @@
 #include <QStringList>
 #include <memory>
 
+#include "app/app_icon.h"
 #include "app/app_windows.h"
 #include "app/gui_notice_sink.h"
 #include "app/korvan_application.h"
 #include "app/removable_drives_select_form.h"
+#include "app/russian_translation.h"
 #include "app/screenshot_tour.h"
+#include "app/udisks_device_access.h"
 
 int main(int argc, char** argv) {
   app::KorvanApplication application(argc, argv);
+  app::InstallRussianTranslation(application);
+  application.setWindowIcon(app::AppIcon());
+  application.setDesktopFileName(QStringLiteral("korvan"));
   // The program ends when the main window closes, not when its last visible window does
   // (the main window hides while the card operations window is shown).
   application.setQuitOnLastWindowClosed(false);
+  // Devices an ordinary user may not open are opened through the desktop's disk service.
+  app::UDisksDeviceAccess udisks;
+  platform::SetDeviceAccessBroker(&udisks);
   app::GuiNoticeSink notices;
   app::CreateWindows(notices);
   const QStringList args = application.arguments().mid(1);
@@ -30,5 +39,6 @@ int main(int argc, char** argv) {
   int status = application.exec();
   if (tour && !tour->ok()) status = 1;
   app::DestroyWindows();
+  platform::SetDeviceAccessBroker(nullptr);
   return status;
 }

@@ -21,22 +21,30 @@ QMessageBox::Icon IconOf(BoxKind kind) {
   return QMessageBox::NoIcon;
 }
 
-bool Show(QWidget* parent, BoxKind kind, const QString& text, bool yesNo) {
+bool Show(QWidget* parent, BoxKind kind, const QString& text, bool yesNo,
+          DefaultAnswer defaultAnswer) {
   if (Hook()) return Hook()(kind, text, yesNo);
-  QMessageBox box(IconOf(kind), QStringLiteral("Korvan"), text,
-                  yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
-  if (yesNo) box.setDefaultButton(QMessageBox::No);
-  return box.exec() == QMessageBox::Yes;
+  return BuildMessageBox(parent, kind, text, yesNo, defaultAnswer)->exec() == QMessageBox::Yes;
 }
 
 }  // namespace
 
-void ShowMessage(QWidget* parent, BoxKind kind, const QString& text) {
-  Show(parent, kind, text, false);
+std::unique_ptr<QMessageBox> BuildMessageBox(QWidget* parent, BoxKind kind, const QString& text,
+                                             bool yesNo, DefaultAnswer defaultAnswer) {
+  auto box = std::make_unique<QMessageBox>(
+      IconOf(kind), QStringLiteral("Korvan"), text,
+      yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+  if (yesNo)
+    box->setDefaultButton(defaultAnswer == DefaultAnswer::yes ? QMessageBox::Yes : QMessageBox::No);
+  return box;
 }
 
-bool AskYesNo(QWidget* parent, BoxKind kind, const QString& text) {
-  return Show(parent, kind, text, true);
+void ShowMessage(QWidget* parent, BoxKind kind, const QString& text) {
+  Show(parent, kind, text, false, DefaultAnswer::no);
+}
+
+bool AskYesNo(QWidget* parent, BoxKind kind, const QString& text, DefaultAnswer defaultAnswer) {
+  return Show(parent, kind, text, true, defaultAnswer);
 }
 
 void SetMessageBoxHook(MessageBoxHook hook) { Hook() = std::move(hook); }

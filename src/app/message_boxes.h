@@ -6,7 +6,9 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 
+class QMessageBox;
 class QWidget;
 
 namespace app {
@@ -29,8 +31,18 @@ inline void ShowPlain(QWidget* parent, const QString& text) {
   ShowMessage(parent, BoxKind::plain, text);
 }
 
+// Which button of a Yes/No box Enter presses: No for questions that risk something, Yes for
+// those whose natural answer is Yes ("open the folder?").
+enum class DefaultAnswer { no, yes };
+
 // Shows `text` with Yes and No buttons; true when the user answered Yes.
-bool AskYesNo(QWidget* parent, BoxKind kind, const QString& text);
+bool AskYesNo(QWidget* parent, BoxKind kind, const QString& text,
+              DefaultAnswer defaultAnswer = DefaultAnswer::no);
+
+// The box that ShowMessage/AskYesNo would show, not yet shown (tests look at its buttons).
+std::unique_ptr<QMessageBox> BuildMessageBox(QWidget* parent, BoxKind kind, const QString& text,
+                                             bool yesNo,
+                                             DefaultAnswer defaultAnswer = DefaultAnswer::no);
 
 // Test hook: while set, no box is shown; the hook receives each message (`yesNo` tells which
 // buttons it would have had) and its result is the answer (true = Yes; ignored for OK boxes).

@@ -1,6 +1,7 @@
 #include "app/reclist_form.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -101,7 +102,7 @@ void TRecListForm::showFor(const records::RecListMedium& medium, bool thorough) 
 void TRecListForm::prepare(const records::RecListMedium& medium, bool thorough) {
   medium_ = medium;
   scanMode_ = thorough ? records::ScanMode::thorough : records::ScanMode::probing;
-  launcher_ = records::MovieConversionLauncher(medium_.reader, *notices_);
+  launcher_ = convert::MovieConversionLauncher(medium_.reader, *notices_);
   shownOnce_ = false;
 }
 
@@ -189,6 +190,28 @@ void TRecListForm::Timer2Timer() {
   }
 }
 
+void TRecListForm::keyPressEvent(QKeyEvent* event) {
+  // Escape must not drop a running scan or conversion queue without a word.
+  if (event->key() == Qt::Key_Escape && (scanWorker_ || queue_.converting())) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void TRecListForm::closeEvent(QCloseEvent* event) {
+  // Closing the window during a conversion ends the queue: ask first, then abort it the way
+  // the abort button does.
+  if (queue_.converting()) {
+    if (!ask(true, QStringLiteral("Идёт конвертация. Прервать её и закрыть окно?"))) {
+      event->ignore();
+      return;
+    }
+    abortQueue();
+  }
+  QDialog::closeEvent(event);
+}
+
 void TRecListForm::done(int result) {
   FormCloseQuery();
   QDialog::done(result);
@@ -266,9 +289,14 @@ bool TRecListForm::eventFilter(QObject* watched, QEvent* event) {
 
 void TRecListForm::CheckListBox1MouseDown(QMouseEvent* mouse) {
   if (mouse->button() != Qt::LeftButton || !(mouse->modifiers() & Qt::ShiftModifier)) return;
-  // The press selects the line under the mouse before the range is taken.
+  // The press makes the line under the mouse current (also on its check box, where the list
+  // itself would leave the highlight behind) before the range is taken, so that the keys and
+  // the preview act on the line the user sees.
   const int row = CheckListBox1->row(CheckListBox1->itemAt(mouse->position().toPoint()));
-  if (row >= 0) selection_.set_current(row);
+  if (row >= 0) {
+    CheckListBox1->setCurrentRow(row);
+    selection_.set_current(row);
+  }
   const int onList = mouse->position().toPoint().x() + CheckListBox1->viewport()->x();
   selection_.shift_click(onList);
   syncChecks();

@@ -56,8 +56,12 @@ class TRecListForm : public QDialog {
   // conversion launcher. Unset, the system folder dialog and the real worker are used.
   using FolderChooser = std::function<QString(QWidget* parent, const QString& start)>;
   void setFolderChooser(FolderChooser chooser) { folderChooser_ = std::move(chooser); }
-  void setConversionLauncher(records::ConversionLauncher launcher) {
+  void setConversionLauncher(convert::ConversionLauncher launcher) {
     launcherOverride_ = std::move(launcher);
+  }
+  // Test seam: opens the output folder in the file manager (false: it could not).
+  void setFolderOpener(std::function<bool(const QString&)> opener) {
+    folderOpener_ = std::move(opener);
   }
   // Opens the preview for convRecord(); set by whoever owns the preview window.
   void setPreviewOpener(std::function<void(TRecListForm&)> opener) {
@@ -68,7 +72,7 @@ class TRecListForm : public QDialog {
   const records::RecordList& records() const { return records_; }
   int currentLine() const { return selection_.current(); }
   const records::RecListMedium& medium() const { return medium_; }
-  records::ConversionRequest& conversionRequest() { return request_; }
+  convert::ConversionRequest& conversionRequest() { return request_; }
   bool scanRunning() const { return scanWorker_ != nullptr; }
   bool converting() const { return queue_.converting(); }
   bool thoroughScan() const { return scanMode_ == records::ScanMode::thorough; }
@@ -82,6 +86,8 @@ class TRecListForm : public QDialog {
   void resizeEvent(QResizeEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
   void done(int result) override;
 
  private:
@@ -145,14 +151,15 @@ class TRecListForm : public QDialog {
   records::RecListMedium medium_;
   records::RecordList records_;
   records::CheckSelection selection_;
-  records::ConversionQueue queue_;
-  records::ConversionRequest request_;
+  convert::ConversionQueue queue_;
+  convert::ConversionRequest request_;
   std::string outputDir_;
   std::unique_ptr<records::RecListLoadTh> scanWorker_;
-  std::unique_ptr<records::ConversionWorker> convWorker_;
-  records::ConversionLauncher launcher_;
-  records::ConversionLauncher launcherOverride_;
+  std::unique_ptr<convert::ConversionWorker> convWorker_;
+  convert::ConversionLauncher launcher_;
+  convert::ConversionLauncher launcherOverride_;
   FolderChooser folderChooser_;
+  std::function<bool(const QString&)> folderOpener_;
   std::function<void(TRecListForm&)> previewOpener_;
   uint64_t scanGeneration_ = 0;  // drops lines a stopped scan posted after its stop
   bool syncing_ = false;          // check states are being set by the program

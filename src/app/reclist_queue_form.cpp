@@ -1,13 +1,13 @@
 // The conversion queue, the output folder, erase last record and Ctrl+D of the record list.
 #include <QCoreApplication>
-#include <QDesktopServices>
-#include <QFileDialog>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
-#include <QUrl>
 
+#include "app/conversion_error_text.h"
+#include "app/folder_dialog.h"
+#include "app/message_boxes.h"
 #include "app/settings_store.h"
 #include "records/erase_last_record.h"
 #include "records/output_folder.h"
@@ -29,9 +29,9 @@ void TRecListForm::btnStartConvClick() {
 void TRecListForm::startQueue() {
   request_.splitAlways = true;
   const auto blocks = [this](int line) { return blocksOf(line); };
-  const records::QueueStart start = queue_.prepare(selection_, blocks);
+  const convert::QueueStart start = queue_.prepare(selection_, blocks);
   syncChecks();
-  if (start == records::QueueStart::nothing_selected) {
+  if (start == convert::QueueStart::nothing_selected) {
     inform(QStringLiteral("Ни одной записи не выбрано!"));
     setControlsEnabled();
     return;
@@ -54,8 +54,7 @@ bool TRecListForm::chooseOutputDir() {
   const QString start = QString::fromStdString(
       records::UsableStartFolder(app::SettingsStore::outputDir().toStdString()));
   const QString chosen =
-      folderChooser_ ? folderChooser_(this, start)
-                     : QFileDialog::getExistingDirectory(this, QStringLiteral("Список записей"), start);
+      folderChooser_ ? folderChooser_(this, start) : app::ChooseFolder(this, start);
   if (chosen.isEmpty()) return false;
   app::SettingsStore::setOutputDir(chosen);
   outputDir_ = records::WithTrailingSeparator(chosen.toStdString());
@@ -63,40 +62,46 @@ bool TRecListForm::chooseOutputDir() {
 }
 
 void TRecListForm::Timer1Timer() {
-  records::ConvWorkerStatus status;
+  convert::ConvWorkerStatus status;
   if (convWorker_) status = convWorker_->status();
   ProgressBar1->setValue(queue_.progress(convWorker_ != nullptr, status.progress));
   const auto blocks = [this](int line) { return blocksOf(line); };
-  records::QueueAction action = queue_.step(convWorker_ ? &status : nullptr, selection_, blocks);
+  convert::QueueAction action = queue_.step(convWorker_ ? &status : nullptr, selection_, blocks);
   if (action.release_worker) convWorker_.reset();
   syncChecks();
 
-  if (action.kind == records::QueueAction::start_record) {
+  if (action.kind == convert::QueueAction::start_record) {
     const std::optional<records::TRecord> record = records_.at(size_t(action.record));
-    const records::ConversionLauncher& launch = launcherOverride_ ? launcherOverride_ : launcher_;
+    const convert::ConversionLauncher& launch = launcherOverride_ ? launcherOverride_ : launcher_;
     if (record && launch) {
-      request_ = records::WholeRecordRequest(action.record, *record, outputDir_);
+      request_ = convert::WholeRecordRequest(action.record, *record, outputDir_);
       convWorker_ = launch(request_, *record);
     }
     if (convWorker_) return;
     queue_.stop();  // the worker could not start: end the queue like a failed conversion
-    action.kind = records::QueueAction::failed;
+    action.kind = convert::QueueAction::failed;
     action.errorCode = -1;
   }
-  if (action.kind == records::QueueAction::failed) {
+  if (action.kind == convert::QueueAction::failed) {
     Timer1->stop();
-    error(QStringLiteral("Произошла ошибка при конвертации: %1").arg(action.errorCode));
+    error(QStringLiteral("Произошла ошибка при конвертации: %1").arg(action.errorCode) +
+          QLatin1Char('\n') +
+          app::ConversionErrorDetail(action.errorCode, QString::fromStdString(outputDir_)));
     setControlsEnabled();
     ProgressBar1->setValue(0);
-  } else if (action.kind == records::QueueAction::finished) {
+  } else if (action.kind == convert::QueueAction::finished) {
     finishQueue();
   }
 }
 
 void TRecListForm::finishQueue() {
   Timer1->stop();
-  if (ask(false, QStringLiteral("Готово! Открыть папку с записями?")))
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(outputDir_)));
+  if (app::AskYesNo(this, app::BoxKind::information,
+                    QStringLiteral("Готово! Открыть папку с записями?"), app::DefaultAnswer::yes)) {
+    const QString folder = QString::fromStdString(outputDir_);
+    if (!(folderOpener_ ? folderOpener_(folder) : app::OpenFolderInFileManager(folder)))
+      error(QStringLiteral("Не удалось открыть папку в файловом менеджере:\n%1").arg(folder));
+  }
   if (ask(true, QStringLiteral("Закрыть программу конвертации записей?")))
     QCoreApplication::quit();
   setControlsEnabled();

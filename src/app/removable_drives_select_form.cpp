@@ -17,7 +17,8 @@
 #include "app/message_boxes.h"
 #include "app/version_text.h"
 #include "app/window_placement.h"
-#include "platform/admin_check.h"
+#include "platform/block_device.h"
+#include "platform/device_access.h"
 #include "platform/removable_volumes.h"
 
 namespace app {
@@ -27,6 +28,11 @@ namespace {
 constexpr int kSettingsWindow = 1;  // Wnd1XPos / Wnd1YPos
 constexpr int kClientWidth = 240;
 constexpr int kClientHeight = 200;
+
+// Image files and folders need no privilege; a device needs raw access of some kind.
+bool MayOpenRaw(const std::string& path) {
+  return !platform::IsBlockDevice(path) || platform::DeviceAccessPossible(path);
+}
 
 std::vector<card::DriveCandidate> SystemDrives() {
   std::vector<card::DriveCandidate> drives;
@@ -42,7 +48,7 @@ TRemovableDrivesSelectForm::TRemovableDrivesSelectForm(platform::NoticeSink& not
     : QWidget(parent),
       notices_(notices),
       driveSource_(SystemDrives),
-      adminCheck_(platform::IsAdministrator) {
+      adminCheck_(MayOpenRaw) {
   setWindowTitle(QStringLiteral("Korvan"));
   ApplyFormFont(*this);
   setFixedSize(kClientWidth, kClientHeight);
@@ -53,6 +59,16 @@ TRemovableDrivesSelectForm::TRemovableDrivesSelectForm(platform::NoticeSink& not
   btnRefresh->setGeometry(8, btnOk->y() - 22 - 8, width, 22);
   ListBox1 = new QListWidget(this);
   ListBox1->setGeometry(8, 8, width, btnRefresh->y() - 16);
+  // Long lines (device, mount point, size, type) lose their middle, never a word at the end;
+  // each line's tooltip holds all of it.
+  ListBox1->setTextElideMode(Qt::ElideMiddle);
+  emptyHint_ = new QLabel(
+      QStringLiteral("Вставьте карту памяти\nили нажмите Ctrl+M,\nчтобы открыть копию карты"),
+      ListBox1->viewport());
+  emptyHint_->setAlignment(Qt::AlignCenter);
+  emptyHint_->setWordWrap(true);
+  emptyHint_->setEnabled(false);  // drawn in the greyed text colour
+  emptyHint_->setGeometry(ListBox1->viewport()->rect());
   lblVer = new QLabel(QString::fromStdString(VersionLabelText()), this);
   lblVer->adjustSize();
   lblVer->move(kClientWidth - 8 - lblVer->width(), kClientHeight - 8 - lblVer->height());
@@ -63,8 +79,8 @@ TRemovableDrivesSelectForm::TRemovableDrivesSelectForm(platform::NoticeSink& not
   connect(ListBox1, &QListWidget::itemDoubleClicked, this,
           &TRemovableDrivesSelectForm::OpenSelected);
   connect(Timer1, &QTimer::timeout, this, &TRemovableDrivesSelectForm::Timer1Timer);
-  auto* imageKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_M), btnOk, nullptr, nullptr,
-                                 Qt::WidgetShortcut);
+  // Anywhere in the window, as the empty list's hint says.
+  auto* imageKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_M), this);
   connect(imageKey, &QShortcut::activated, this, &TRemovableDrivesSelectForm::OpenImageKey);
   ListBox1->installEventFilter(this);
   monitor_ = std::make_unique<DeviceMonitor>([this] { poll_.countEvent(); });
@@ -82,16 +98,17 @@ void TRemovableDrivesSelectForm::showEvent(QShowEvent* e) {
   poll_.countEvent();
   if (e->spontaneous()) return;
   RestoreWindowPosition(*this, kSettingsWindow);
-  if (adminCheck_ && !adminCheck_()) {
-    // After the window is up, so that the box has something to stand over.
-    QTimer::singleShot(0, this, [this] {
-      ShowWarning(this, QStringLiteral("Программа должна быть запущена\nот имени администратора!"));
-      close();
-    });
-    return;
-  }
   poll_.pollingEnabled = true;
   Timer1->start(1);
+}
+
+void TRemovableDrivesSelectForm::keyPressEvent(QKeyEvent* e) {
+  // Escape never ends the program.
+  if (e->key() == Qt::Key_Escape) {
+    e->accept();
+    return;
+  }
+  QWidget::keyPressEvent(e);
 }
 
 void TRemovableDrivesSelectForm::closeEvent(QCloseEvent* e) {
@@ -158,7 +175,13 @@ void TRemovableDrivesSelectForm::RefreshDriveList() {
   ListBox1->clear();
   listings_ = card::ListDrives(driveSource_ ? driveSource_() : std::vector<card::DriveCandidate>{},
                                notices_);
-  for (const card::DriveListing& l : listings_) ListBox1->addItem(QString::fromStdString(l.line));
+  for (const card::DriveListing& l : listings_) {
+    const QString line = QString::fromStdString(l.line);
+    auto* item = new QListWidgetItem(line, ListBox1);
+    item->setToolTip(line);
+  }
+  emptyHint_->setGeometry(ListBox1->viewport()->rect());
+  emptyHint_->setVisible(ListBox1->count() == 0);
   if (selected >= 0 && selected < ListBox1->count()) ListBox1->setCurrentRow(selected);
 }
 
@@ -190,6 +213,14 @@ void TRemovableDrivesSelectForm::OpenMediumPath(const QString& path) {
 }
 
 void TRemovableDrivesSelectForm::openCard(const QString& path, bool image) {
+  if (!image && adminCheck_ && !adminCheck_(path.toStdString())) {
+    ShowWarning(this, QStringLiteral("Программа должна быть запущена\nот имени администратора!\n\n"
+                                     "No access to %1 and UDisks2 is not available: "
+                                     "run as root or join the disk group "
+                                     "(sudo usermod -aG disk $USER, then log in again).")
+                          .arg(path));
+    return;
+  }
   Timer1->stop();
   poll_.pollingEnabled = false;
   imageMode_ = image;

@@ -2,7 +2,8 @@
 // could hold a recorder card, refreshes the list when devices come and go (one quiet timer
 // tick after the last event), opens the card operations window for the chosen line, by itself
 // for the only FAT32 card, for a card image picked with Ctrl+M, or for a medium named on the
-// command line. Checks at show that the program may open devices raw. UI thread only.
+// command line. Opening a device (not an image) needs raw access to it, directly or through
+// the desktop's disk service; without either the user is told what to do. UI thread only.
 #pragma once
 
 #include <QString>
@@ -35,8 +36,11 @@ class TRemovableDrivesSelectForm final : public QWidget {
   void setCardOpForm(TCardOpForm* cardOp);
   // Where the volumes to list come from (the system's removable volumes by default).
   void setDriveSource(DriveSource source) { driveSource_ = std::move(source); }
-  // The raw-access check made at show (the platform's administrator test by default).
-  void setAdminCheck(std::function<bool()> check) { adminCheck_ = std::move(check); }
+  // Whether a medium path may be opened raw: true for image files and folders, and for
+  // devices the process may open itself or through the desktop's disk service (default).
+  void setAdminCheck(std::function<bool(const std::string& path)> check) {
+    adminCheck_ = std::move(check);
+  }
   // A medium named on the command line: opened at the first timer tick.
   void setStartMedium(const QString& path) { startMedium_ = path; }
 
@@ -64,6 +68,7 @@ class TRemovableDrivesSelectForm final : public QWidget {
 
  protected:
   void showEvent(QShowEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
   void moveEvent(QMoveEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
@@ -76,7 +81,8 @@ class TRemovableDrivesSelectForm final : public QWidget {
   TCardOpForm* cardOp_ = nullptr;
   platform::NoticeSink& notices_;
   DriveSource driveSource_;
-  std::function<bool()> adminCheck_;
+  std::function<bool(const std::string& path)> adminCheck_;
+  QLabel* emptyHint_ = nullptr;  // shown over the drive list while it has no line
   std::unique_ptr<DeviceMonitor> monitor_;
   DrivePollState poll_;
   std::vector<card::DriveListing> listings_;

@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
@@ -11,6 +13,8 @@
 #include "app/app_windows.h"
 #include "app/block_list_form.h"
 #include "app/card_op_form.h"
+#include "app/folder_dialog.h"
+#include "app/message_boxes.h"
 #include "app/removable_drives_select_form.h"
 #include "app/ss_list_form.h"
 #include "app/reclist_form.h"
@@ -56,8 +60,9 @@ void ScreenshotTour::start() {
         save(w.ssList.get(), QStringLiteral("service_list.png"));
         w.ssList->accept();
       });
-      w.cardOp->Button1->setFocus();
-      w.cardOp->ServiceListKey();
+      // The list's own key needs the focused, enabled mode button, which an image lacks.
+      card::CardMedium& m = w.cardOp->medium();
+      w.ssList->openFor(m.regionReader().get(), m.N_s_s, m.s_s_bgn, m.s_s_end);
       if (w.cardOp->Button3->isEnabled()) {
         later(300, [this] { pollScan(100); });
         w.cardOp->Button3Click();
@@ -92,12 +97,26 @@ void ScreenshotTour::pollScan(int remainingTicks) {
       later(300, [this, &w, &list] {
         save(w.blockList.get(), QStringLiteral("block_list.png"));
         w.blockList->close();
+        saveDialogs(&list);
         list.reject();
       });
       return;
     }
     list.reject();
   });
+}
+
+void ScreenshotTour::saveDialogs(QWidget* owner) {
+  const auto box = BuildMessageBox(owner, BoxKind::information,
+                                   QStringLiteral("Готово! Открыть папку с записями?"), true,
+                                   DefaultAnswer::yes);
+  box->show();
+  save(box.get(), QStringLiteral("question.png"));
+  box->close();
+  const auto dialog = BuildFolderDialog(owner, QDir::tempPath());
+  dialog->show();
+  save(dialog.get(), QStringLiteral("folder_dialog.png"));
+  dialog->reject();
 }
 
 }  // namespace app

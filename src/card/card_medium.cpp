@@ -73,7 +73,7 @@ bool CardMedium::OpenMediumOn(std::shared_ptr<platform::RawVolume> volume,
   imageMode = false;
   mediumPath = label;
   if (!volume) {
-    notices_.notice(platform::NoticeKind::error, kCannotOpen);
+    notices_.notice(platform::NoticeKind::error, kCannotOpen, label);
     return false;
   }
   volumeOpen = true;
@@ -97,7 +97,7 @@ bool CardMedium::openVolume(const std::string& path, const OpenOptions& options)
   int error = 0;
   std::shared_ptr<platform::RawVolume> raw = platform::OpenFileVolume(path, options.writable, &error);
   if (!raw) {
-    notices_.notice(platform::NoticeKind::error, kCannotOpen);
+    notices_.notice(platform::NoticeKind::error, kCannotOpen, platform::SystemReason(path, error));
     return false;
   }
   volumeOpen = true;
@@ -165,7 +165,8 @@ void CardMedium::findPartitionStartOnDevice() {
   const auto disk = platform::OpenFileVolume(diskPath, false, &error);
   if (!disk) {
     notices_.notice(platform::NoticeKind::plain,
-                    "ERROR OPENING MEDIA: CANNOT OPEN PHYSICALDRIVE " + diskPath);
+                    "ERROR OPENING MEDIA: CANNOT OPEN PHYSICALDRIVE " + diskPath,
+                    platform::SystemReason(diskPath, error));
     return;
   }
   base::Sector mbr{};

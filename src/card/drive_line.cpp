@@ -26,7 +26,8 @@ std::vector<DriveListing> ListDrives(const std::vector<DriveCandidate>& candidat
     const std::unique_ptr<platform::RawVolume> volume =
         platform::OpenFileVolume(drive.devicePath, false, &error);
     if (!volume) {
-      notices.notice(platform::NoticeKind::plain, "can't open " + drive.devicePath);
+      notices.notice(platform::NoticeKind::plain, "can't open " + drive.devicePath,
+                     platform::SystemReason(drive.devicePath, error));
       continue;
     }
     const VolumeGeometry g = RecogniseVolumeOn(*volume);

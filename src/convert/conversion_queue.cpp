@@ -2,9 +2,10 @@
 
 #include <algorithm>
 
-namespace records {
+namespace convert {
 
-QueueStart ConversionQueue::prepare(CheckSelection& selection, const BlocksOf& blocks_of) {
+QueueStart ConversionQueue::prepare(records::CheckSelection& selection,
+                                    const BlocksOf& blocks_of) {
   total_blocks_ = 0;
   int checked = 0;
   for (int i = 0; i < selection.count(); ++i) {
@@ -14,7 +15,7 @@ QueueStart ConversionQueue::prepare(CheckSelection& selection, const BlocksOf& b
   }
   if (checked == 0) {
     const int line = selection.current();
-    if (line == CheckSelection::kNone) return QueueStart::nothing_selected;
+    if (line == records::CheckSelection::kNone) return QueueStart::nothing_selected;
     selection.set_checked(line, true);
     total_blocks_ += blocks_of(line);
   }
@@ -36,8 +37,8 @@ int ConversionQueue::progress(bool worker_running, int worker_progress) const {
   return int(std::clamp<int64_t>(p / total_blocks_, 0, 100));
 }
 
-QueueAction ConversionQueue::step(const ConvWorkerStatus* worker, CheckSelection& selection,
-                                  const BlocksOf& blocks_of) {
+QueueAction ConversionQueue::step(const ConvWorkerStatus* worker,
+                                  records::CheckSelection& selection, const BlocksOf& blocks_of) {
   QueueAction action;
   if (worker) {
     if (worker->failed) {
@@ -53,7 +54,7 @@ QueueAction ConversionQueue::step(const ConvWorkerStatus* worker, CheckSelection
     selection.set_checked(current_item_, false);
   }
   current_item_ = selection.next_checked(current_item_);
-  if (current_item_ == CheckSelection::kNone) {
+  if (current_item_ == records::CheckSelection::kNone) {
     converting_ = false;
     action.kind = QueueAction::finished;
     return action;
@@ -64,4 +65,4 @@ QueueAction ConversionQueue::step(const ConvWorkerStatus* worker, CheckSelection
   return action;
 }
 
-}  // namespace records
+}  // namespace convert

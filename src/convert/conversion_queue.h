@@ -11,7 +11,7 @@
 
 #include "records/check_selection.h"
 
-namespace records {
+namespace convert {
 
 // What the polling front end read from the running conversion worker.
 struct ConvWorkerStatus {
@@ -44,7 +44,7 @@ class ConversionQueue {
   using BlocksOf = std::function<int32_t(int line)>;
 
   // Counts the checked lines and their blocks; with none checked it checks the current line.
-  QueueStart prepare(CheckSelection& selection, const BlocksOf& blocks_of);
+  QueueStart prepare(records::CheckSelection& selection, const BlocksOf& blocks_of);
   // Starts the queue after prepare() returned ready and the output folder is known.
   void begin();
   // Ends the queue without a further action (abort, window closing).
@@ -53,7 +53,7 @@ class ConversionQueue {
   // Overall percent: finished blocks plus the current recording's share.
   int progress(bool worker_running, int worker_progress) const;
   // One tick of the queue. `worker` is null when no worker runs.
-  QueueAction step(const ConvWorkerStatus* worker, CheckSelection& selection,
+  QueueAction step(const ConvWorkerStatus* worker, records::CheckSelection& selection,
                    const BlocksOf& blocks_of);
 
   bool converting() const { return converting_; }
@@ -70,4 +70,4 @@ class ConversionQueue {
   int64_t current_blocks_ = 0;
 };
 
-}  // namespace records
+}  // namespace convert

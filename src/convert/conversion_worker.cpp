@@ -1,12 +1,13 @@
 #include "convert/conversion_worker.h"
 
-namespace records {
+namespace convert {
 
 namespace {
 
 class MovieWorker final : public ConversionWorker {
  public:
-  MovieWorker(card::RegionReader& reader, const TRecord& record, const ConversionRequest& request,
+  MovieWorker(card::RegionReader& reader, const records::TRecord& record,
+              const ConversionRequest& request,
               platform::NoticeSink& notices)
       : worker_(reader, record, request, notices) {
     worker_.start();
@@ -25,7 +26,7 @@ class MovieWorker final : public ConversionWorker {
   }
 
  private:
-  convert::TMovieConvTh worker_;
+  TMovieConvTh worker_;
 };
 
 }  // namespace
@@ -33,14 +34,15 @@ class MovieWorker final : public ConversionWorker {
 ConversionLauncher MovieConversionLauncher(std::shared_ptr<card::RegionReader> reader,
                                            platform::NoticeSink& notices) {
   return [reader = std::move(reader), &notices](const ConversionRequest& request,
-                                                const TRecord& record)
+                                                const records::TRecord& record)
              -> std::unique_ptr<ConversionWorker> {
     if (!reader) return nullptr;
     return std::make_unique<MovieWorker>(*reader, record, request, notices);
   };
 }
 
-ConversionRequest WholeRecordRequest(int line, const TRecord& record, const std::string& dir) {
+ConversionRequest WholeRecordRequest(int line, const records::TRecord& record,
+                                     const std::string& dir) {
   ConversionRequest r;
   r.convRecord = line;
   r.convStart = int32_t(uint32_t(record.bss_index) * 256u);
@@ -51,4 +53,4 @@ ConversionRequest WholeRecordRequest(int line, const TRecord& record, const std:
   return r;
 }
 
-}  // namespace records
+}  // namespace convert

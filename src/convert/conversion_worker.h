@@ -18,9 +18,8 @@
 #include "convert/conversion_queue.h"
 #include "records/trecord.h"
 
-namespace records {
+namespace convert {
 
-using convert::ConversionRequest;
 
 class ConversionWorker {
  public:
@@ -30,14 +29,15 @@ class ConversionWorker {
 
 // Starts a worker converting `record` as `request` says; null when it cannot start.
 using ConversionLauncher = std::function<std::unique_ptr<ConversionWorker>(
-    const ConversionRequest& request, const TRecord& record)>;
+    const ConversionRequest& request, const records::TRecord& record)>;
 
-// Launches convert::TMovieConvTh workers reading through `reader` and reporting notices to
+// Launches TMovieConvTh workers reading through `reader` and reporting notices to
 // `notices`; both must outlive every worker launched.
 ConversionLauncher MovieConversionLauncher(std::shared_ptr<card::RegionReader> reader,
                                            platform::NoticeSink& notices);
 
 // The request for a whole recording: from its first block to its end.
-ConversionRequest WholeRecordRequest(int line, const TRecord& record, const std::string& dir);
+ConversionRequest WholeRecordRequest(int line, const records::TRecord& record,
+                                     const std::string& dir);
 
-}  // namespace records
+}  // namespace convert

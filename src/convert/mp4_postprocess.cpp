@@ -1,5 +1,6 @@
 #include "convert/mp4_postprocess.h"
 
+#include <cerrno>
 #include <mutex>
 #include <span>
 #include <vector>
@@ -113,7 +114,8 @@ PostProcessOutcome PostProcessMp4Outcome(const std::string& mp4Path, const uint8
   using platform::NoticeKind;
   Mp4File file;
   if (!file.open(mp4Path, true)) {
-    notices.notice(NoticeKind::error, "!!! error: cannot open " + mp4Path);
+    notices.notice(NoticeKind::error, "!!! error: cannot open " + mp4Path,
+                   platform::SystemReason(mp4Path, errno));
     return PostProcessOutcome::cannotOpen;
   }
   const Mp4Walk walk = WalkMp4(file, FieldCoded(block, blockLength));

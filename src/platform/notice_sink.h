@@ -16,7 +16,17 @@ class NoticeSink {
  public:
   virtual ~NoticeSink() = default;
   virtual void notice(NoticeKind kind, const std::string& text) = 0;
+  // A notice whose `text` alone would leave the user guessing (a bare "cannot open"), with a
+  // second line for people: the path and the system's reason. Sinks that report one line per
+  // notice (the CLI, tests) keep `text` only, which is what this default does.
+  virtual void notice(NoticeKind kind, const std::string& text, const std::string& detail) {
+    (void)detail;
+    notice(kind, text);
+  }
 };
+
+// "PATH: reason" for errno `error`, with the remedy when the reason is a lack of rights.
+std::string SystemReason(const std::string& path, int error);
 
 // Discards every notice (tests, batch callers that report results themselves).
 class NullNoticeSink final : public NoticeSink {

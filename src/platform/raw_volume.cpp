@@ -10,6 +10,8 @@
 #include <atomic>
 #include <cerrno>
 
+#include "platform/device_access.h"
+
 namespace platform {
 namespace {
 
@@ -69,8 +71,27 @@ class FileVolume final : public RawVolume {
 
 }  // namespace
 
+namespace {
+
+// A device this process may not open: ask the installed broker (the user may be asked to
+// authorise). -1 with errno EACCES when there is none or it refuses.
+int OpenThroughBroker(const std::string& path, bool writable) {
+  struct stat st {};
+  DeviceAccessBroker* broker = CurrentDeviceAccessBroker();
+  if (broker && ::stat(path.c_str(), &st) == 0 && S_ISBLK(st.st_mode) && broker->available()) {
+    std::string reason;
+    const int fd = broker->openDevice(path, writable, reason);
+    if (fd >= 0) return fd;
+  }
+  errno = EACCES;
+  return -1;
+}
+
+}  // namespace
+
 std::unique_ptr<RawVolume> OpenFileVolume(const std::string& path, bool writable, int* error) {
-  const int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  if (fd < 0 && (errno == EACCES || errno == EPERM)) fd = OpenThroughBroker(path, writable);
   if (fd < 0) {
     if (error) *error = errno;
     return nullptr;

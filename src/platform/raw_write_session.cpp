@@ -5,7 +5,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/device_access.h"
+
 namespace platform {
+
+namespace {
+
+bool UnmountThroughBroker(const std::string& partitionPath) {
+  DeviceAccessBroker* broker = CurrentDeviceAccessBroker();
+  std::string reason;
+  return broker && broker->available() && broker->unmount(partitionPath, reason);
+}
+
+}  // namespace
 
 RawWriteSession::RawWriteSession(const std::string& partitionPath, const std::string& diskPath) {
   if (partitionPath.empty()) return;
@@ -20,15 +32,26 @@ RawWriteSession::RawWriteSession(const std::string& partitionPath, const std::st
   struct stat st {};
   if (::stat(partitionPath.c_str(), &st) != 0 || !S_ISBLK(st.st_mode)) return;
   if (auto m = FindMount(st.st_rdev)) {
-    if (Unmount(*m))
+    if (Unmount(*m)) {
       unmounted_ = std::move(m);
-    else
+    } else if (UnmountThroughBroker(partitionPath)) {
+      // An ordinary user may not unmount; the desktop's disk service may do it for them.
+      unmounted_ = std::move(m);
+      brokerPath_ = partitionPath;
+    } else {
       ready_ = false;
+    }
   }
 }
 
 RawWriteSession::~RawWriteSession() {
-  if (unmounted_) Remount(*unmounted_);
+  if (!brokerPath_.empty()) {
+    std::string reason;
+    DeviceAccessBroker* broker = CurrentDeviceAccessBroker();
+    if (broker) broker->mount(brokerPath_, reason);
+  } else if (unmounted_) {
+    Remount(*unmounted_);
+  }
   if (lockFd_ >= 0) {
     ::flock(lockFd_, LOCK_UN);
     ::close(lockFd_);

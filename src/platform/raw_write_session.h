@@ -2,8 +2,8 @@
 // whole-disk node (so udev does not probe in between) and unmounts the volume when mounted, so
 // that the vfat driver cannot write a stale FAT or directory back over what we write. The
 // destructor releases the lock and mounts the volume again only when this session unmounted
-// it. For image files there is nothing to bracket (Begin with an empty device path).
-// UI thread only.
+// it (through the device access broker when the process may not (un)mount itself). For
+// image files there is nothing to bracket (Begin with an empty device path). UI thread only.
 #pragma once
 
 #include <optional>
@@ -30,6 +30,7 @@ class RawWriteSession {
   int lockFd_ = -1;
   bool ready_ = true;
   std::optional<MountInfo> unmounted_;
+  std::string brokerPath_;  // unmounted through the device access broker: mount it the same way
 };
 
 }  // namespace platform

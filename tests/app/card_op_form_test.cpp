@@ -137,9 +137,47 @@ class CardOpFormTest : public QObject {
                             " N_sectors_in_rsr = 2048 = 8ss\n rsr_sectnum = -1\n"
                             " serv_label_number = -1\n recstate = ()"));
     boxes_.clear();
-    form->SummaryKey();  // the mode button is disabled for an image: the key works anyway
+    form->SummaryKey();  // the mode button is disabled for an image: no hidden key works
+    form->ServiceListKey();
+    form->EraseKey();
+    QVERIFY(boxes_.empty());
+  }
+
+  void hiddenKeysNeedTheFocusedEnabledModeButton() {
+    if (!testsupport::HaveProgram("mkfs.fat") || !testsupport::HaveProgram("mcopy"))
+      QSKIP("dosfstools or mtools missing");
+    NoticeLog log;
+    auto form = open(log, fatImage("keys.img", true));
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QVERIFY(form->Button1->isEnabled());
+    form->Button3->setFocus();
+    boxes_.clear();
+    QTest::keyClick(form.get(), Qt::Key_I, Qt::ControlModifier);
+    QVERIFY(boxes_.empty());
+    form->Button1->setFocus();
+    QTest::keyClick(form->Button1, Qt::Key_I, Qt::ControlModifier);
     QCOMPARE(boxes_.size(), size_t(1));
     QCOMPARE(boxes_[0], form->summaryText());
+  }
+
+  void escapeNeitherClosesTheWindowNorEndsTheProgram() {
+    NoticeLog log;
+    app::DrivePollState poll;
+    auto form = open(log, path("image"));
+    form->setShell(nullptr, &poll);
+    poll.exitOnClose = true;  // as after a device was opened
+    QTest::keyClick(form.get(), Qt::Key_Escape);
+    QVERIFY(form->isVisible());
+    QVERIFY(poll.exitOnClose);
+  }
+
+  void theWholeDescriptionFits() {
+    NoticeLog log;
+    auto form = open(log, path("image"));
+    // The whole description fits: the label is as tall as its wrapped text needs.
+    QVERIFY(form->Label1->height() >= form->Label1->heightForWidth(form->Label1->width()));
+    QVERIFY(form->Button3->y() >= form->Label1->y() + form->Label1->height());
   }
 
   void barClickSwitchesUsedAndFree() {

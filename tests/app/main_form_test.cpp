@@ -1,5 +1,6 @@
 // The main window: version label, placement rule, polling and refresh, auto-open of the only
-// FAT32 card, the FAT32 filter of OpenSelected, and the administrator check.
+// FAT32 card, the FAT32 filter of OpenSelected, the raw-access check for devices, the hint
+// and tooltips of the drive list.
 #include <QLabel>
 #include <QListWidget>
 #include <QSettings>
@@ -7,6 +8,7 @@
 
 #include "app/message_boxes.h"
 #include "app/removable_drives_select_form.h"
+#include "app/settings_store.h"
 #include "app/version_text.h"
 #include "app/window_placement.h"
 #include "support/temp_dir.h"
@@ -64,6 +66,53 @@ class MainFormTest : public QObject {
     QCOMPARE(app::PlaceWindow(QPoint(-50, 10), window, screen), QPoint(0, 10));
     QCOMPARE(app::PlaceWindow(QPoint(900, 700), window, screen), QPoint(784, 568));
     QCOMPARE(app::PlaceWindow(QPoint(100, 100), window, screen), QPoint(100, 100));
+    // A second screen to the right of the first: its own edges bound the window.
+    const QRect right(1024, 0, 1280, 1024);
+    QCOMPARE(app::PlaceWindow(std::nullopt, window, right), QPoint(1544, 412));
+    QCOMPARE(app::PlaceWindow(QPoint(900, -5), window, right), QPoint(1024, 0));
+    QCOMPARE(app::PlaceWindow(QPoint(2300, 900), window, right), QPoint(2064, 824));
+    // A window larger than the screen keeps its top-left corner (and title bar) visible.
+    QCOMPARE(app::PlaceWindow(QPoint(50, 50), QSize(1100, 800), screen), QPoint(0, 0));
+  }
+
+  void framePositionRoundTripsWithoutCreeping() {
+    NoticeLog log;
+    app::SettingsStore::setWindowPosition(1, QPoint(100, 120));
+    auto form = std::make_unique<app::TRemovableDrivesSelectForm>(log);
+    form->setDriveSource([] { return std::vector<card::DriveCandidate>{}; });
+    for (int start = 0; start < 3; ++start) {
+      form->show();
+      QTRY_COMPARE(form->frameGeometry().topLeft(), QPoint(100, 120));
+      QTest::qWait(300);  // past the placement's settling time: the user moves from here
+      form->hide();
+    }
+    form->show();
+    QTest::qWait(300);
+    form->move(150, 170);
+    QTRY_COMPARE(app::SettingsStore::windowPosition(1), std::optional(QPoint(150, 170)));
+    form->hide();
+    form->show();
+    QTRY_COMPARE(form->frameGeometry().topLeft(), QPoint(150, 170));
+  }
+
+  void emptyListShowsHowToStartAndLinesCarryTheirFullText() {
+    if (!testsupport::HaveProgram("mkfs.fat")) QSKIP("dosfstools missing");
+    NoticeLog log;
+    app::TRemovableDrivesSelectForm form(log);
+    std::vector<card::DriveCandidate> drives;
+    form.setDriveSource([&] { return drives; });
+    form.show();
+    form.RefreshDriveList();
+    auto* hint = form.ListBox1->viewport()->findChild<QLabel*>();
+    QVERIFY(hint && hint->isVisible());
+    QVERIFY(hint->text().contains(QStringLiteral("Ctrl+M")));
+    const std::string fat32 = image("long.img", "-F 32");
+    drives = {{fat32, "/media/someone/A-CARD-WITH-A-RATHER-LONG-VOLUME-LABEL"}};
+    form.RefreshDriveList();
+    QVERIFY(!hint->isVisible());
+    QCOMPARE(form.ListBox1->item(0)->toolTip(), form.ListBox1->item(0)->text());
+    QCOMPARE(form.ListBox1->textElideMode(), Qt::ElideMiddle);
+    form.close();
   }
 
   void pollingRefreshesOneQuietTickAfterEvents() {
@@ -124,24 +173,48 @@ class MainFormTest : public QObject {
     const std::string fat32 = image("only.img", "-F 32");
     NoticeLog log;
     app::TRemovableDrivesSelectForm form(log);  // no card window: opening only selects
-    form.setAdminCheck([] { return true; });
+    form.setAdminCheck([](const std::string&) { return true; });
     form.setDriveSource([&] { return std::vector<card::DriveCandidate>{{fat32, ""}}; });
     form.show();
     QTRY_VERIFY_WITH_TIMEOUT(!form.selectedDrive().isEmpty(), 3000);
     QVERIFY(form.selectedDrive().startsWith(QString::fromStdString(fat32)));
   }
 
-  void withoutRawAccessTheProgramEnds() {
+  void withoutRawAccessOnlyDevicesAreRefused() {
+    if (!testsupport::HaveProgram("mkfs.fat")) QSKIP("dosfstools missing");
+    const std::string fat32 = image("device.img", "-F 32");
     NoticeLog log;
-    app::TRemovableDrivesSelectForm form(log);
-    form.setAdminCheck([] { return false; });
-    form.setDriveSource([] { return std::vector<card::DriveCandidate>{}; });
+    app::TRemovableDrivesSelectForm form(log);  // no card window: opening only selects
+    std::vector<std::string> asked;
+    form.setAdminCheck([&](const std::string& path) {
+      asked.push_back(path);
+      return false;
+    });
+    form.setDriveSource([&] { return std::vector<card::DriveCandidate>{{fat32, ""}}; });
+    form.poll().autoOpen = false;
     boxes_.clear();
     form.show();
-    QTRY_VERIFY(!form.isVisible());
+    QTest::keyClick(&form, Qt::Key_Escape);  // never ends the program
+    QTest::qWait(1200);  // the list is built on the second tick
+    QVERIFY(form.isVisible());
+    QVERIFY(boxes_.empty());  // no refusal at start: card copies need no privilege
+    QVERIFY(form.poll().pollingEnabled);
+
+    QTRY_COMPARE(form.ListBox1->count(), 1);
+    form.ListBox1->setCurrentRow(0);
+    form.OpenSelected();
+    QCOMPARE(asked, std::vector<std::string>{fat32});
     QCOMPARE(boxes_.size(), size_t(1));
-    QCOMPARE(boxes_[0], QStringLiteral("Программа должна быть запущена\nот имени администратора!"));
-    QVERIFY(!form.poll().pollingEnabled);
+    QVERIFY(boxes_[0].startsWith(
+        QStringLiteral("Программа должна быть запущена\nот имени администратора!")));
+    QVERIFY(boxes_[0].contains(QStringLiteral("run as root or join the disk group")));
+    QVERIFY(form.isVisible());
+
+    // An image folder is opened without asking for raw access.
+    form.OpenImageFolder(QString::fromStdString(dir_ / "folder"));
+    QCOMPARE(asked.size(), size_t(1));
+    QCOMPARE(form.selectedDrive(), QString::fromStdString(dir_ / "folder"));
+    form.close();
   }
 };
 

@@ -65,16 +65,16 @@ struct FakeCard {
   int writes = 0;
 };
 
-class FakeWorker final : public records::ConversionWorker {
+class FakeWorker final : public convert::ConversionWorker {
  public:
-  explicit FakeWorker(records::ConvWorkerStatus s, int* alive) : status_(s), alive_(alive) {
+  explicit FakeWorker(convert::ConvWorkerStatus s, int* alive) : status_(s), alive_(alive) {
     ++*alive_;
   }
   ~FakeWorker() override { --*alive_; }
-  records::ConvWorkerStatus status() const override { return status_; }
+  convert::ConvWorkerStatus status() const override { return status_; }
 
  private:
-  records::ConvWorkerStatus status_;
+  convert::ConvWorkerStatus status_;
   int* alive_;
 };
 
@@ -184,11 +184,11 @@ class RecListFormTest : public QObject {
       startSeen = start;
       return start;
     });
-    std::vector<records::ConversionRequest> launched;
+    std::vector<convert::ConversionRequest> launched;
     int alive = 0;
-    form.setConversionLauncher([&](const records::ConversionRequest& r, const records::TRecord&) {
+    form.setConversionLauncher([&](const convert::ConversionRequest& r, const records::TRecord&) {
       launched.push_back(r);
-      records::ConvWorkerStatus done;
+      convert::ConvWorkerStatus done;
       done.done = true;
       done.progress = 100;
       return std::make_unique<FakeWorker>(done, &alive);
@@ -254,8 +254,8 @@ class RecListFormTest : public QObject {
       return QString::fromStdString(out.path().string());
     });
     int alive = 0;
-    form.setConversionLauncher([&](const records::ConversionRequest&, const records::TRecord&) {
-      records::ConvWorkerStatus failed;
+    form.setConversionLauncher([&](const convert::ConversionRequest&, const records::TRecord&) {
+      convert::ConvWorkerStatus failed;
       failed.failed = true;
       failed.errorCode = 1021;
       return std::make_unique<FakeWorker>(failed, &alive);
@@ -264,7 +264,11 @@ class RecListFormTest : public QObject {
     button(form, "btnSelAll")->click();
     button(form, "btnStartConv")->click();
     QTRY_VERIFY_WITH_TIMEOUT(!form.converting(), kPatience);
-    QVERIFY(sawBox(QStringLiteral("Произошла ошибка при конвертации: 1021")));
+    // The first line as it always was; the second names the problem and the folder.
+    QCOMPARE(boxes_.back().text.section(QLatin1Char('\n'), 0, 0),
+             QStringLiteral("Произошла ошибка при конвертации: 1021"));
+    QVERIFY(boxes_.back().text.section(QLatin1Char('\n'), 1).contains(
+        QStringLiteral("Папка: %1/").arg(QString::fromStdString(out.path().string()))));
     QCOMPARE(boxes_.back().kind, app::BoxKind::error);
     QCOMPARE(checkedLines(form), (std::vector<int>{0, 1, 2}));
     QCOMPARE(button(form, "btnStartConv")->text(), QStringLiteral("Конвертировать"));
@@ -280,8 +284,8 @@ class RecListFormTest : public QObject {
       return QString::fromStdString(out.path().string());
     });
     int alive = 0;
-    form.setConversionLauncher([&](const records::ConversionRequest&, const records::TRecord&) {
-      return std::make_unique<FakeWorker>(records::ConvWorkerStatus{}, &alive);
+    form.setConversionLauncher([&](const convert::ConversionRequest&, const records::TRecord&) {
+      return std::make_unique<FakeWorker>(convert::ConvWorkerStatus{}, &alive);
     });
     showScanned(form, card, 2);
     list(form)->setCurrentRow(0);
@@ -291,6 +295,93 @@ class RecListFormTest : public QObject {
     QCOMPARE(alive, 0);
     QVERIFY(sawBox(QStringLiteral("Конвертация прервана!")));
     QVERIFY(!form.converting());
+  }
+
+  void escapeAndCloseDuringAConversionDoNotDropIt() {
+    FakeCard card(2);
+    testsupport::TempDir out;
+    TRecListForm form;
+    form.setFolderChooser([&](QWidget*, const QString&) {
+      return QString::fromStdString(out.path().string());
+    });
+    int alive = 0;
+    form.setConversionLauncher([&](const convert::ConversionRequest&, const records::TRecord&) {
+      return std::make_unique<FakeWorker>(convert::ConvWorkerStatus{}, &alive);
+    });
+    showScanned(form, card, 2);
+    list(form)->setCurrentRow(0);
+    button(form, "btnStartConv")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(alive, 1, kPatience);
+
+    QTest::keyClick(&form, Qt::Key_Escape);
+    QVERIFY(form.isVisible());
+    QVERIFY(form.converting());
+    QCOMPARE(alive, 1);
+
+    answers_ = {false};  // "go on converting"
+    form.close();
+    QVERIFY(form.isVisible());
+    QVERIFY(form.converting());
+    QCOMPARE(boxes_.back().kind, app::BoxKind::warning);
+
+    answers_ = {true};
+    form.close();
+    QVERIFY(!form.isVisible());
+    QCOMPARE(alive, 0);
+    QVERIFY(sawBox(QStringLiteral("Конвертация прервана!")));
+  }
+
+  void escapeWhileIdleClosesTheWindow() {
+    FakeCard card(2);
+    TRecListForm form;
+    showScanned(form, card, 2);
+    QTest::keyClick(&form, Qt::Key_Escape);
+    QVERIFY(!form.isVisible());
+    QVERIFY(boxes_.empty());
+  }
+
+  void shiftClickOnACheckBoxMovesTheCurrentLine() {
+    FakeCard card(10);
+    TRecListForm form;
+    showScanned(form, card, 10);
+    QListWidget* l = list(form);
+    l->setCurrentRow(7);
+    QTest::keyPress(l, Qt::Key_Shift, Qt::ShiftModifier);
+    const QRect line = l->visualItemRect(l->item(3));
+    const QPoint onCheckBox(line.left() + 6, line.center().y());
+    QTest::mouseClick(l->viewport(), Qt::LeftButton, Qt::ShiftModifier, onCheckBox);
+    QCOMPARE(l->currentRow(), 3);
+    QCOMPARE(form.currentLine(), 3);
+    for (int i = 4; i <= 7; ++i) QCOMPARE(l->item(i)->checkState(), Qt::Checked);
+  }
+
+  void aFolderTheFileManagerCannotOpenIsReported() {
+    FakeCard card(1);
+    testsupport::TempDir out;
+    TRecListForm form;
+    form.setFolderChooser([&](QWidget*, const QString&) {
+      return QString::fromStdString(out.path().string());
+    });
+    int alive = 0;
+    form.setConversionLauncher([&](const convert::ConversionRequest&, const records::TRecord&) {
+      convert::ConvWorkerStatus done;
+      done.done = true;
+      return std::make_unique<FakeWorker>(done, &alive);
+    });
+    QString opened;
+    form.setFolderOpener([&](const QString& folder) {
+      opened = folder;
+      return false;
+    });
+    answers_ = {true, false};  // open the folder: yes; close the program: no
+    showScanned(form, card, 1);
+    list(form)->setCurrentRow(0);
+    button(form, "btnStartConv")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!form.converting(), kPatience);
+    QCOMPARE(opened, QString::fromStdString(out.path().string() + "/"));
+    QVERIFY(sawBox(QStringLiteral("Не удалось открыть папку в файловом менеджере:\n%1")
+                       .arg(opened)));
+    QCOMPARE(alive, 0);
   }
 
   void noRecordingsClosesTheWindow() {

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 using records::CheckSelection;
-using records::ConversionQueue;
-using records::ConvWorkerStatus;
-using records::QueueAction;
-using records::QueueStart;
+using convert::ConversionQueue;
+using convert::ConvWorkerStatus;
+using convert::QueueAction;
+using convert::QueueStart;
 
 namespace {
 

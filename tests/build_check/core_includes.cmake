@@ -1,0 +1,32 @@
+# Fails when a core folder includes a Qt header (<Q...>) or a header of the desktop program
+# (app/...): only src/app may know the toolkit and the windows.
+# Usage: cmake -DSOURCE_DIR=<tree holding src/> -P core_includes.cmake
+if(NOT SOURCE_DIR)
+  message(FATAL_ERROR "core_includes: SOURCE_DIR not set")
+endif()
+set(core_folders records convert card platform prepare preview)
+set(offences)
+set(checked 0)
+foreach(folder IN LISTS core_folders)
+  file(GLOB_RECURSE files ${SOURCE_DIR}/src/${folder}/*.h ${SOURCE_DIR}/src/${folder}/*.hpp
+       ${SOURCE_DIR}/src/${folder}/*.cpp ${SOURCE_DIR}/src/${folder}/*.cc)
+  foreach(f IN LISTS files)
+    math(EXPR checked "${checked} + 1")
+    file(STRINGS ${f} includes REGEX "^[ \t]*#[ \t]*include")
+    foreach(line IN LISTS includes)
+      if(line MATCHES "#[ \t]*include[ \t]*<Q[A-Za-z_/]*(\\.h)?>" OR
+         line MATCHES "#[ \t]*include[ \t]*[\"<](src/)?app/")
+        file(RELATIVE_PATH rel ${SOURCE_DIR} ${f})
+        list(APPEND offences "${rel}: ${line}")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+if(checked EQUAL 0)
+  message(FATAL_ERROR "core_includes: no source file found under ${SOURCE_DIR}/src")
+endif()
+if(offences)
+  list(JOIN offences "\n  " text)
+  message(FATAL_ERROR "core folders include Qt or app headers:\n  ${text}")
+endif()
+message(STATUS "core_includes: ${checked} files, no Qt or app include")
