@@ -20,6 +20,7 @@ struct ConvertOptions {
   bool range = false;             // --range: one range of one recording
   int64_t rangeFirst = 0, rangeLast = 0;
   size_t rangeRecord = 0;
+  bool telemetry = false;         // --telemetry: .gpx/.srt/.csv beside each .mp4
 };
 
 // The options, or nothing after printing the usage error (exit status 2).
