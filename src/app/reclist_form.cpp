@@ -1,6 +1,7 @@
 #include "app/reclist_form.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -12,6 +13,7 @@
 #include "app/block_list_form.h"
 #include "app/form_font.h"
 #include "app/gui_notice_sink.h"
+#include "app/settings_store.h"
 #include "app/window_placement.h"
 #include "records/reclistloadth.h"
 #include "records/record_line.h"
@@ -61,6 +63,10 @@ void TRecListForm::buildControls() {
   }
   Label1 = new QLabel(this);
   Label2 = new QLabel(this);
+  chkTelemetry = new QCheckBox(QStringLiteral("Сохранять трек GPS и субтитры"), this);
+  chkTelemetry->setObjectName(QStringLiteral("chkTelemetry"));
+  chkTelemetry->setChecked(app::SettingsStore::saveTelemetry());
+  connect(chkTelemetry, &QCheckBox::toggled, this, [](bool on) { app::SettingsStore::setSaveTelemetry(on); });
   Timer1 = new QTimer(this);
   Timer1->setInterval(1000);
   Timer2 = new QTimer(this);
@@ -99,7 +105,15 @@ void TRecListForm::showFor(const records::RecListMedium& medium) {
 
 void TRecListForm::prepare(const records::RecListMedium& medium) {
   medium_ = medium;
-  launcher_ = records::MovieConversionLauncher(medium_.reader, *notices_);
+  records::TelemetryChoice telemetry;
+  telemetry.wanted = [this] { return chkTelemetry->isChecked(); };
+  telemetry.failed = [this](const std::string& mp4) {
+    QMetaObject::invokeMethod(this, [this, mp4] {
+      error(QStringLiteral("Не удалось сохранить трек GPS и субтитры для файла %1")
+                .arg(QString::fromStdString(mp4)));
+    }, Qt::QueuedConnection);
+  };
+  launcher_ = records::MovieConversionLauncher(medium_.reader, *notices_, std::move(telemetry));
   shownOnce_ = false;
 }
 

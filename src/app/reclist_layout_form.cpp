@@ -1,4 +1,5 @@
 // Layout and message boxes of the record list window.
+#include <QCheckBox>
 #include <QFontInfo>
 #include <QLabel>
 #include <QListWidget>
@@ -47,7 +48,9 @@ void TRecListForm::FormResize() {
   ProgressBar1->setGeometry(barLeft, bar1Top, barWidth, barHeight);
   ProgressBar2->setGeometry(barLeft, bar2Top, barWidth, barHeight);
 
-  const int listTop = secondRow + kButtonHeight + kGap;
+  const int checkTop = secondRow + kButtonHeight + kGap;
+  chkTelemetry->setGeometry(kGap, checkTop, width - 2 * kGap, kButtonHeight);
+  const int listTop = checkTop + kButtonHeight + kGap;
   CheckListBox1->setGeometry(kGap, listTop, width - 2 * kGap,
                              std::max(bar2Top - kGap - listTop, 0));
 }

@@ -1,5 +1,7 @@
 #include "convert/conversion_worker.h"
 
+#include "convert/part_telemetry.h"
+
 namespace records {
 
 namespace {
@@ -7,8 +9,19 @@ namespace {
 class MovieWorker final : public ConversionWorker {
  public:
   MovieWorker(card::RegionReader& reader, const TRecord& record, const ConversionRequest& request,
-              platform::NoticeSink& notices)
+              platform::NoticeSink& notices,
+              std::function<void(const std::string&)> telemetryFailed = nullptr,
+              bool telemetry = false)
       : worker_(reader, record, request, notices) {
+    // Written on the worker thread right after each part, while the worker holds the reader.
+    if (telemetry)
+      worker_.set_part_range_sink([&reader, record, telemetryFailed](
+                                      const std::string& mp4, int32_t first, int32_t last) {
+        std::string error;
+        if (!convert::WritePartTelemetry(reader, record, first, last, mp4, error) &&
+            telemetryFailed)
+          telemetryFailed(mp4);
+      });
     worker_.start();
   }
   // The worker's destructor asks it to terminate and waits for its thread: a conversion
@@ -37,6 +50,19 @@ ConversionLauncher MovieConversionLauncher(std::shared_ptr<card::RegionReader> r
              -> std::unique_ptr<ConversionWorker> {
     if (!reader) return nullptr;
     return std::make_unique<MovieWorker>(*reader, record, request, notices);
+  };
+}
+
+ConversionLauncher MovieConversionLauncher(std::shared_ptr<card::RegionReader> reader,
+                                           platform::NoticeSink& notices,
+                                           TelemetryChoice telemetry) {
+  return [reader = std::move(reader), &notices, telemetry = std::move(telemetry)](
+             const ConversionRequest& request,
+             const TRecord& record) -> std::unique_ptr<ConversionWorker> {
+    if (!reader) return nullptr;
+    const bool wanted = telemetry.wanted && telemetry.wanted();
+    return std::make_unique<MovieWorker>(*reader, record, request, notices, telemetry.failed,
+                                         wanted);
   };
 }
 

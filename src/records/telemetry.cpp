@@ -80,6 +80,10 @@ std::pair<uint32_t, uint32_t> RangeBlocks(const TRecord& record, uint32_t ringBl
   return {first, last};
 }
 
+std::string SectorFixText(const card::ServiceSector& sector) {
+  return FixText(Sample(0, sector).gps.fix);
+}
+
 std::vector<GpsFix> UniqueFixes(const Telemetry& t) {
   std::vector<GpsFix> fixes;
   for (const TelemetrySample& s : t.samples)

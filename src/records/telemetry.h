@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "card/region_reader.h"
@@ -49,6 +50,10 @@ std::pair<uint32_t, uint32_t> RangeBlocks(const TRecord& record, uint32_t ringBl
 
 // The valid fixes in sample order, a fix repeated unchanged by following blocks kept once.
 std::vector<GpsFix> UniqueFixes(const Telemetry& t);
+
+// The fix of one information sector as a short text for a label beside the battery line
+// (FixText of its parsed gps_rmc field), e.g. "55.75120 N, 37.61840 E".
+std::string SectorFixText(const card::ServiceSector& sector);
 
 // The first valid fix, and the distance along the unique fixes in metres.
 struct TrackSummary {
