@@ -6,7 +6,7 @@ packages=(
   zlib1g-dev nlohmann-json3-dev libgtest-dev libgmock-dev
   libavcodec-dev libavutil-dev libswscale-dev libudev-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  ffmpeg dosfstools mtools fdisk util-linux
+  ffmpeg dosfstools mtools fdisk util-linux gpsbabel
   xvfb xauth fonts-dejavu-core
 )
 missing=()

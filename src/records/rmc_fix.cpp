@@ -60,16 +60,6 @@ int DaysInMonth(int y, int m) {
   return m == 2 && LeapYear(y) ? 29 : kDays[m - 1];
 }
 
-// Days from 1970-01-01 to the civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int y, int m, int d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
 // The text of the field: up to the first NUL or the field's end. Any byte outside printable
 // ASCII makes the whole body unreadable.
 std::optional<std::string_view> FieldText(std::span<const uint8_t> field) {
@@ -92,6 +82,27 @@ std::vector<std::string_view> Split(std::string_view s) {
 }
 
 }  // namespace
+
+int64_t DaysFromCivil(int y, int m, int d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+void CivilFromDays(int64_t z, int& year, int& month, int& day) {
+  z += 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64_t doe = z - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  day = int(doy - (153 * mp + 2) / 5 + 1);
+  month = int(mp < 10 ? mp + 3 : mp - 9);
+  year = int(yoe + era * 400 + (month <= 2));
+}
 
 double GpsFix::UnixSeconds() const {
   return double(DaysFromCivil(year, month, day)) * 86400.0 + hour * 3600.0 + minute * 60.0 +

@@ -39,6 +39,10 @@ struct RmcReading {
 
 RmcReading ParseRmc(std::span<const uint8_t> field);
 
+// Days from 1970-01-01 to a proleptic Gregorian date, and back.
+int64_t DaysFromCivil(int year, int month, int day);
+void CivilFromDays(int64_t days, int& year, int& month, int& day);
+
 // "55.75120 N, 37.61840 E" for a fix; "нет данных GPS" without one.
 std::string FixText(const std::optional<GpsFix>& fix);
 

@@ -39,8 +39,16 @@ std::string UtcText(const GpsFix& f) {
   return date + Format("%06.3fZ", f.second);
 }
 
-std::string ClockText(const TelemetrySample& s) {
-  return Format("%04d-%02d-%02d %02d:%02d:%02d", s.year, s.month, s.day, s.hour, s.minute, s.second);
+// The recorder clock of a sample, `advance` seconds on.
+std::string ClockText(const TelemetrySample& s, int64_t advance = 0) {
+  const int64_t t = DaysFromCivil(s.year, s.month, s.day) * 86400 + s.hour * 3600 +
+                    s.minute * 60 + s.second + advance;
+  const int64_t days = t >= 0 ? t / 86400 : (t - 86399) / 86400;
+  const int64_t in = t - days * 86400;
+  int y = 0, m = 0, d = 0;
+  CivilFromDays(days, y, m, d);
+  return Format("%04d-%02d-%02d %02d:%02d:%02d", y, m, d, int(in / 3600), int(in / 60 % 60),
+                int(in % 60));
 }
 
 // 00:01:02,345
@@ -53,19 +61,30 @@ std::string SrtTime(double seconds) {
 struct Cue {
   double start = 0;
   const TelemetrySample* sample = nullptr;
+  int64_t clockAdvance = 0;  // seconds to add to the sample's clock
 };
 
-// The first sample of every second of video that has one.
+// One cue per second k of video: at the first block whose time falls in [k, k+1), or, when
+// no block does, at k itself showing the latest earlier block with its clock moved on.
 std::vector<Cue> Cues(const Telemetry& t) {
+  std::vector<const TelemetrySample*> timed;
+  for (const TelemetrySample& s : t.samples)
+    if (s.streamSeconds && *s.streamSeconds >= 0 &&
+        (t.videoSeconds <= 0 || *s.streamSeconds < t.videoSeconds))
+      timed.push_back(&s);
   std::vector<Cue> cues;
-  int64_t second = -1;
-  for (const TelemetrySample& s : t.samples) {
-    if (!s.streamSeconds || *s.streamSeconds < 0) continue;
-    if (t.videoSeconds > 0 && *s.streamSeconds >= t.videoSeconds) continue;
-    const int64_t k = int64_t(std::floor(*s.streamSeconds));
-    if (k <= second) continue;
-    second = k;
-    cues.push_back({*s.streamSeconds, &s});
+  if (timed.empty()) return cues;
+  const double end = t.videoSeconds > 0 ? t.videoSeconds : *timed.back()->streamSeconds + 1;
+  size_t next = 0;  // first timed sample not yet used or passed
+  const TelemetrySample* latest = nullptr;
+  for (int64_t k = 0; double(k) < end; ++k) {
+    while (next < timed.size() && *timed[next]->streamSeconds < double(k)) latest = timed[next++];
+    if (next < timed.size() && *timed[next]->streamSeconds < double(k + 1)) {
+      latest = timed[next++];
+      cues.push_back({*latest->streamSeconds, latest, 0});
+    } else if (latest) {
+      cues.push_back({double(k), latest, std::llround(double(k) - *latest->streamSeconds)});
+    }
   }
   return cues;
 }
@@ -109,10 +128,10 @@ std::string SrtText(const Telemetry& t) {
   std::string out;
   for (size_t i = 0; i < cues.size(); ++i) {
     const Cue& c = cues[i];
-    double end = i + 1 < cues.size() ? cues[i + 1].start
-                                     : (t.videoSeconds > c.start ? t.videoSeconds : c.start + 1);
+    const double end = i + 1 < cues.size() ? cues[i + 1].start
+                                           : (t.videoSeconds > c.start ? t.videoSeconds : c.start + 1);
     out += std::to_string(i + 1) + "\n" + SrtTime(c.start) + " --> " + SrtTime(end) + "\n";
-    out += ClockText(*c.sample) + "\n";
+    out += ClockText(*c.sample, c.clockAdvance) + "\n";
     const std::optional<GpsFix>& fix = c.sample->gps.fix;
     if (fix && fix->speedKnots) out += Format("%.1f км/ч", *fix->speedKnots * kKmhPerKnot) + "\n";
     out += BatteryLineText(c.sample->batteryAdc) + "\n\n";

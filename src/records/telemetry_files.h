@@ -1,9 +1,10 @@
 // The telemetry files written beside a converted .mp4 (same base name):
 //   .gpx  GPX 1.1, one track, one segment per unbroken run of valid fixes, each point with the
 //         fix's own UTC date and time (a fix repeated by following blocks appears once);
-//   .srt  one cue per second of video, starting at the stream time of the first block of that
-//         second: the recorder clock's date and time, the speed in km/h when there is a fix,
-//         and the battery line;
+//   .srt  one cue per second of video: at the stream time of the first block of that second,
+//         or at the whole second when no block falls in it (then showing the latest earlier
+//         block, its clock moved on by the time since): the recorder clock's date and time,
+//         the speed in km/h when there is a fix, and the battery line;
 //   .csv  one line per sampled information sector, under a header line.
 // Pure text builders plus one writer; any thread.
 #pragma once
