@@ -1,5 +1,6 @@
 #include "records/rmc_fix.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string_view>

@@ -1,5 +1,6 @@
 #include "records/telemetry_files.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
