@@ -10,7 +10,7 @@ records::Telemetry PartTelemetry(card::RegionReader& region, const records::TRec
   const uint32_t ringBlocks = region.geometry().N_sectors_in_rsr / 256;
   if (ringBlocks == 0) return {};
   const PartVideoTimes video = MeasurePartVideo(region, record, firstSector, lastSector);
-  const auto [first, last] = records::RangeBlocks(record, ringBlocks, firstSector, lastSector);
+  const auto [first, last] = records::RangeBlocks(ringBlocks, firstSector, lastSector);
   records::Telemetry t = records::ReadTelemetry(region, ringBlocks, record, first, last, video.Clock());
   t.videoSeconds = video.videoSeconds();
   return t;

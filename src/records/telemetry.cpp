@@ -63,21 +63,12 @@ Telemetry ReadTelemetry(card::RegionReader& reader, uint32_t ringBlocks, const T
   return t;
 }
 
-std::pair<uint32_t, uint32_t> RangeBlocks(const TRecord& record, uint32_t ringBlocks,
-                                          int64_t firstSector, int64_t lastSector) {
-  const BlockRing ring{ringBlocks};
-  const uint32_t recFirst = uint32_t(record.bss_index) % ringBlocks;
-  const uint32_t recLast = uint32_t(record.ess_index) % ringBlocks;
-  const uint32_t recLength = ring.distance(recFirst, recLast);
-  // A block outside the recording is moved to its nearer end.
-  const auto clamp = [&](int64_t sector, uint32_t fallback) {
-    const uint32_t b = uint32_t((sector < 0 ? 0 : sector) / 256) % ringBlocks;
-    return ring.distance(recFirst, b) <= recLength ? b : fallback;
+std::pair<uint32_t, uint32_t> RangeBlocks(uint32_t ringBlocks, int64_t firstSector,
+                                          int64_t lastSector) {
+  const auto block = [ringBlocks](int64_t sector) {
+    return ringBlocks ? uint32_t(uint64_t(sector < 0 ? 0 : sector) / 256 % ringBlocks) : 0;
   };
-  uint32_t first = clamp(firstSector, recFirst);
-  uint32_t last = clamp(lastSector, recLast);
-  if (ring.distance(recFirst, last) < ring.distance(recFirst, first)) last = first;
-  return {first, last};
+  return {block(firstSector), block(lastSector)};
 }
 
 std::string SectorFixText(const card::ServiceSector& sector) {

@@ -43,10 +43,10 @@ using BlockClock = std::function<std::optional<double>(uint32_t block)>;
 Telemetry ReadTelemetry(card::RegionReader& reader, uint32_t ringBlocks, const TRecord& record,
                         uint32_t firstBlock, uint32_t lastBlock, const BlockClock& clock = {});
 
-// Blocks of the sector range [firstSector, lastSector] of a ring of `ringBlocks` blocks,
-// limited to the recording: returns {first, last} block.
-std::pair<uint32_t, uint32_t> RangeBlocks(const TRecord& record, uint32_t ringBlocks,
-                                          int64_t firstSector, int64_t lastSector);
+// The blocks holding the sectors of [firstSector, lastSector]: {first, last} block. Blocks
+// of it outside the recording are left out by ReadTelemetry's identity test.
+std::pair<uint32_t, uint32_t> RangeBlocks(uint32_t ringBlocks, int64_t firstSector,
+                                          int64_t lastSector);
 
 // The valid fixes in sample order, a fix repeated unchanged by following blocks kept once.
 std::vector<GpsFix> UniqueFixes(const Telemetry& t);

@@ -144,10 +144,12 @@ TEST(TelemetryReader, SamplesOnlyTheRecordingsReadableBlocksInRingOrder) {
   EXPECT_GT(*t.samples[2].streamSeconds, *t.samples[1].streamSeconds);
   EXPECT_EQ(records::SectorFixText(card::ServiceSector(region.info(6))), "55.75000 N, 37.61667 E");
 
-  // A sector range is cut to the recording's blocks.
-  EXPECT_EQ(records::RangeBlocks(record, 8, 0, 8 * 256 - 1), std::make_pair(6u, 2u));
-  EXPECT_EQ(records::RangeBlocks(record, 8, 7 * 256 + 3, 1 * 256), std::make_pair(7u, 1u));
-  EXPECT_EQ(records::RangeBlocks(record, 8, 4 * 256, 5 * 256), std::make_pair(6u, 2u));
+  // A range past the recording's end (a conversion part ends in the next block) reads one
+  // more block and leaves it out; a range from the ring's start covers the wrapped part.
+  EXPECT_EQ(records::ReadTelemetry(region, 8, record, 7, 3).samples.size(), 2u);
+  EXPECT_EQ(records::RangeBlocks(8, 7 * 256 + 3, 1 * 256), std::make_pair(7u, 1u));
+  EXPECT_EQ(records::RangeBlocks(8, 0, 8 * 256 - 1), std::make_pair(0u, 7u));
+  EXPECT_EQ(records::ReadTelemetry(region, 8, record, 0, 7).samples.size(), 3u);
 }
 
 }  // namespace
