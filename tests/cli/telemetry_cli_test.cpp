@@ -28,7 +28,8 @@ std::string ReadAll(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::vector<std::string> Cells(const std::string& line) {
+std::vector<std::string> Cells(std::string line) {
+  if (!line.empty() && line.back() == '\r') line.pop_back();  // gpsbabel ends lines with CRLF
   std::vector<std::string> cells;
   std::stringstream ss(line);
   std::string cell;

@@ -69,7 +69,9 @@ TEST(PartTelemetry, EverySplitPartIsTimedFromItsOwnFirstPicture) {
   for (size_t i = 0; i < parts.size(); ++i) {
     SCOPED_TRACE("part " + std::to_string(i));
     const Part& p = parts[i];
-    if (i > 0) EXPECT_EQ(p.first, parts[i - 1].last) << "parts meet where the split was";
+    if (i > 0) {
+      EXPECT_EQ(p.first, parts[i - 1].last) << "parts meet where the split was";
+    }
     ASSERT_FALSE(p.telemetry.samples.empty());
     EXPECT_EQ(convert::TelemetryBasePath(p.mp4) + ".mp4", p.mp4);
     EXPECT_TRUE(std::filesystem::exists(convert::TelemetryBasePath(p.mp4) + ".srt"));

@@ -102,7 +102,7 @@ TEST(RmcParse, MalformedFieldsAndGarbageAreRejected) {
   EXPECT_FALSE(records::ParseRmc(f).fix);
   EXPECT_EQ(records::ParseRmc(f).status, 0);
   f = Field(good);
-  f[60] = 0xC3;  // after the date, inside the tail
+  f[good.size() - 1] = 0xC3;  // after the date, inside the tail
   EXPECT_FALSE(records::ParseRmc(f).fix);
   std::array<uint8_t, 64> noise{};
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = uint8_t(i * 37 + 11);

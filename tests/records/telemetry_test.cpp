@@ -23,6 +23,8 @@ TelemetrySample At(double seconds, const std::string& rmc, uint32_t adc = 3000) 
   std::copy(rmc.begin(), rmc.end(), field.begin());
   s.gps = records::ParseRmc(field);
   s.batteryAdc = adc;
+  s.volts = records::BatteryVolts(adc);
+  s.percent = records::BatteryPercent(adc);
   return s;
 }
 
