@@ -66,7 +66,8 @@ void TRecListForm::buildControls() {
   chkTelemetry = new QCheckBox(QStringLiteral("Сохранять трек GPS и субтитры"), this);
   chkTelemetry->setObjectName(QStringLiteral("chkTelemetry"));
   chkTelemetry->setChecked(app::SettingsStore::saveTelemetry());
-  connect(chkTelemetry, &QCheckBox::toggled, this, [](bool on) { app::SettingsStore::setSaveTelemetry(on); });
+  connect(chkTelemetry, &QCheckBox::toggled, this,
+          [](bool on) { app::SettingsStore::setSaveTelemetry(on); });
   Timer1 = new QTimer(this);
   Timer1->setInterval(1000);
   Timer2 = new QTimer(this);
