@@ -115,10 +115,10 @@ TEST(TelemetryFiles, CsvHasAHeaderAndOneLinePerSample) {
 // recording inside it and one unreadable block.
 TEST(TelemetryReader, SamplesOnlyTheRecordingsReadableBlocksInRingOrder) {
   testsupport::InfoRegion region(8);
-  testsupport::RecordingSpec spec;
-  spec.first = 6;
-  spec.blocks = 5;
-  testsupport::WriteRecording(region, spec);
+  testsupport::RecordingSpec desc;
+  desc.first = 6;
+  desc.blocks = 5;
+  testsupport::WriteRecording(region, desc);
   records::TRecord record;
   record.bss_index = 6;
   record.bss = card::ServiceSector(region.info(6));
