@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Set-up, build, then the main job on the built-in demo card: make the card with the recorder
-# simulator, show its state, list its recordings, convert them all to .mp4 and verify each.
+# simulator, show its state, list its recordings, convert them all to .mp4 (with the GPS
+# track, subtitles and telemetry beside each) and verify each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -13,8 +14,8 @@ echo "== korvan-cli info $demo"
 build/korvan-cli info "$demo"
 echo "== korvan-cli list $demo"
 build/korvan-cli list "$demo"
-echo "== korvan-cli convert $demo $out --all"
-build/korvan-cli convert "$demo" "$out" --all | tee build/demo-files.txt
+echo "== korvan-cli convert $demo $out --all --telemetry"
+build/korvan-cli convert "$demo" "$out" --all --telemetry | tee build/demo-files.txt
 echo "== korvan-cli verify"
 while IFS= read -r mp4; do
   build/korvan-cli verify "$mp4"
@@ -22,3 +23,9 @@ while IFS= read -r mp4; do
     ffprobe -v error -show_entries format=duration:stream=codec_name,nb_frames -of compact "$mp4"
   fi
 done < build/demo-files.txt
+echo "== GPS track and subtitles of the last recording"
+last=$(tail -n 1 build/demo-files.txt)
+if command -v gpsbabel >/dev/null; then
+  gpsbabel -t -i gpx -f "${last%.mp4}.gpx" -o unicsv -F -
+fi
+head -n 12 "${last%.mp4}.srt"

@@ -7,7 +7,7 @@ packages=(
   libavcodec-dev libavutil-dev libswscale-dev libudev-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   qt6-translations-l10n
-  ffmpeg dosfstools mtools fdisk util-linux
+  ffmpeg dosfstools mtools fdisk util-linux gpsbabel
   xvfb xauth fonts-dejavu-core
 )
 missing=()

@@ -1,6 +1,7 @@
 #include "app/reclist_form.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -13,6 +14,7 @@
 #include "app/block_list_form.h"
 #include "app/form_font.h"
 #include "app/gui_notice_sink.h"
+#include "app/settings_store.h"
 #include "app/window_placement.h"
 #include "records/reclistloadth.h"
 #include "records/record_line.h"
@@ -62,6 +64,11 @@ void TRecListForm::buildControls() {
   }
   Label1 = new QLabel(this);
   Label2 = new QLabel(this);
+  chkTelemetry = new QCheckBox(QStringLiteral("Сохранять трек GPS и субтитры"), this);
+  chkTelemetry->setObjectName(QStringLiteral("chkTelemetry"));
+  chkTelemetry->setChecked(app::SettingsStore::saveTelemetry());
+  connect(chkTelemetry, &QCheckBox::toggled, this,
+          [](bool on) { app::SettingsStore::setSaveTelemetry(on); });
   Timer1 = new QTimer(this);
   Timer1->setInterval(1000);
   Timer2 = new QTimer(this);
@@ -102,7 +109,15 @@ void TRecListForm::showFor(const records::RecListMedium& medium, bool thorough) 
 void TRecListForm::prepare(const records::RecListMedium& medium, bool thorough) {
   medium_ = medium;
   scanMode_ = thorough ? records::ScanMode::thorough : records::ScanMode::probing;
-  launcher_ = convert::MovieConversionLauncher(medium_.reader, *notices_);
+  convert::TelemetryChoice telemetry;
+  telemetry.wanted = [this] { return chkTelemetry->isChecked(); };
+  telemetry.failed = [this](const std::string& mp4) {
+    QMetaObject::invokeMethod(this, [this, mp4] {
+      error(QStringLiteral("Не удалось сохранить трек GPS и субтитры для файла %1")
+                .arg(QString::fromStdString(mp4)));
+    }, Qt::QueuedConnection);
+  };
+  launcher_ = convert::MovieConversionLauncher(medium_.reader, *notices_, std::move(telemetry));
   shownOnce_ = false;
 }
 

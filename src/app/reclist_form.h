@@ -19,6 +19,7 @@
 #include "records/reclistloadth.h"
 #include "records/record_list.h"
 
+class QCheckBox;
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
@@ -140,6 +141,7 @@ class TRecListForm : public QDialog {
   QPushButton* btnStartConv = nullptr;
   QProgressBar* ProgressBar1 = nullptr;
   QProgressBar* ProgressBar2 = nullptr;
+  QCheckBox* chkTelemetry = nullptr;  // "Сохранять трек GPS и субтитры", kept in the settings
   QLabel* Label1 = nullptr;
   QLabel* Label2 = nullptr;
   QTimer* Timer1 = nullptr;

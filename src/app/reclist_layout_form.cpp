@@ -1,4 +1,5 @@
 // Layout and message boxes of the record list window.
+#include <QCheckBox>
 #include <QFontInfo>
 #include <QLabel>
 #include <QListWidget>
@@ -47,9 +48,11 @@ void TRecListForm::FormResize() {
   ProgressBar1->setGeometry(barLeft, bar1Top, barWidth, barHeight);
   ProgressBar2->setGeometry(barLeft, bar2Top, barWidth, barHeight);
 
+  const int checkTop = bar2Top - kGap - kButtonHeight;
+  chkTelemetry->setGeometry(kGap, checkTop, width - 2 * kGap, kButtonHeight);
   const int listTop = secondRow + kButtonHeight + kGap;
   CheckListBox1->setGeometry(kGap, listTop, width - 2 * kGap,
-                             std::max(bar2Top - kGap - listTop, 0));
+                             std::max(checkTop - kGap - listTop, 0));
 }
 
 void TRecListForm::inform(const QString& text) {

@@ -31,4 +31,13 @@ void SettingsStore::setOutputDir(const QString& dir) {
   s.setValue(QStringLiteral("OutputDir"), dir);
 }
 
+bool SettingsStore::saveTelemetry() {
+  return Store().value(QStringLiteral("SaveTelemetry"), false).toBool();
+}
+
+void SettingsStore::setSaveTelemetry(bool on) {
+  QSettings s = Store();
+  s.setValue(QStringLiteral("SaveTelemetry"), on);
+}
+
 }  // namespace app

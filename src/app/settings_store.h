@@ -17,6 +17,10 @@ class SettingsStore {
 
   static QString outputDir();
   static void setOutputDir(const QString& dir);
+
+  // "SaveTelemetry": the record list writes the GPS track and subtitles with each file.
+  static bool saveTelemetry();
+  static void setSaveTelemetry(bool on);
 };
 
 }  // namespace app

@@ -20,6 +20,7 @@
 #include "cli/progress_line.h"
 #include "convert/movieconvth.h"
 #include "convert/mp4_postprocess.h"
+#include "convert/part_telemetry.h"
 #include "records/scan_whole_ring.h"
 #include "records/record_line.h"
 
@@ -127,7 +128,7 @@ int PlanJobs(const ConvertOptions& o, const std::vector<records::TRecord>& recs,
 }
 
 // Runs the jobs in turn: 0 when all were converted, else 1 after one English line.
-int RunJobs(card::RegionReader& region, const std::vector<Job>& jobs) {
+int RunJobs(card::RegionReader& region, const std::vector<Job>& jobs, bool telemetry) {
   const bool terminal = isatty(STDERR_FILENO);
   int64_t totalBlocks = 0;
   for (const Job& j : jobs) totalBlocks += j.blocks;
@@ -154,6 +155,14 @@ int RunJobs(card::RegionReader& region, const std::vector<Job>& jobs) {
       std::lock_guard lock(pathsMutex);
       paths.push_back(p);
     });
+    std::string telemetryError;
+    if (telemetry)
+      worker.set_part_range_sink([&](const std::string& p, int32_t first, int32_t last) {
+        std::string e;
+        if (!convert::WritePartTelemetry(region, job.record, first, last, p, e) &&
+            telemetryError.empty())
+          telemetryError = e;
+      });
     worker.start();
     while (!worker.done && !worker.failed && !gInterrupted) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -181,6 +190,7 @@ int RunJobs(card::RegionReader& region, const std::vector<Job>& jobs) {
       return Fail(1, "conversion of recording " + std::to_string(job.index) +
                          " failed: error " + std::to_string(code));
     if (!done) return Fail(1, "conversion cancelled; unfinished parts were discarded");
+    if (!telemetryError.empty()) return Fail(1, telemetryError);
     if (code == convert::kAlreadySealed)
       std::fprintf(stderr, "korvan-cli: recording %zu: an output file already held an integrity "
                    "record; later parts were not sealed\n", job.index);
@@ -213,7 +223,7 @@ int RunConvert(const Args& args) {
   std::vector<Job> jobs;
   if (const int status = PlanJobs(*options, recs, medium.region.N_sectors_in_rsr, jobs))
     return status;
-  return RunJobs(*medium.regionReader(), jobs);
+  return RunJobs(*medium.regionReader(), jobs, options->telemetry);
 }
 
 }  // namespace cli

@@ -12,6 +12,7 @@
 #include "cli/open_medium.h"
 #include "records/scan_whole_ring.h"
 #include "records/record_line.h"
+#include "records/telemetry.h"
 
 namespace cli {
 
@@ -21,6 +22,7 @@ constexpr const char* kUsage = "usage: korvan-cli list MEDIUM [--json] [--thorou
 
 struct ScanOutcome {
   std::vector<records::TRecord> records;
+  std::vector<records::TrackSummary> tracks;  // one per recording, for --json
   bool failed = false;
   uint64_t reads = 0;
 };
@@ -41,6 +43,20 @@ ScanOutcome ScanMedium(const card::CardMedium& medium, records::ScanMode mode) {
   return out;
 }
 
+// Reads every information sector of every recording (after the scan, so `reads` stays the
+// scan's own count).
+void SummarizeTracks(const card::CardMedium& medium, ScanOutcome& scan) {
+  for (const records::TRecord& r : scan.records)
+    scan.tracks.push_back(records::SummarizeTrack(records::ReadTelemetry(
+        *medium.regionReader(), medium.N_s_s, r, uint32_t(r.bss_index) % medium.N_s_s,
+        uint32_t(r.ess_index) % medium.N_s_s)));
+}
+
+nlohmann::ordered_json FixJson(const std::optional<records::GpsFix>& fix) {
+  if (!fix) return nullptr;
+  return {{"lat", fix->latitude}, {"lon", fix->longitude}};
+}
+
 nlohmann::ordered_json ListJson(const ScanOutcome& scan) {
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
   for (size_t i = 0; i < scan.records.size(); ++i) {
@@ -55,6 +71,10 @@ nlohmann::ordered_json ListJson(const ScanOutcome& scan) {
                     {"imei_sn", r.bss.imei_sn()},
                     {"poweron_uid0", r.bss.poweron_uid0()},
                     {"startrec_cycles", r.bss.startrec_cycles()}});
+    if (i < scan.tracks.size()) {
+      list.back()["firstFix"] = FixJson(scan.tracks[i].firstFix);
+      list.back()["distanceMeters"] = scan.tracks[i].distanceMeters;
+    }
   }
   nlohmann::ordered_json j;
   j["records"] = std::move(list);
@@ -90,6 +110,7 @@ int RunList(const Args& args) {
   ScanOutcome scan;
   if (HasRecordings(medium.serviceSector)) scan = ScanMedium(medium, mode);
   if (json) {
+    if (medium.N_s_s > 0) SummarizeTracks(medium, scan);
     std::printf("%s\n", ListJson(scan)
                             .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
                             .c_str());

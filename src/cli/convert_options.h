@@ -22,6 +22,7 @@ struct ConvertOptions {
   int64_t rangeFirst = 0, rangeLast = 0;
   size_t rangeRecord = 0;
   bool thorough = false;  // --thorough: the recordings come from the thorough scan
+  bool telemetry = false;         // --telemetry: .gpx/.srt/.csv beside each .mp4
 };
 
 // The options, or nothing after printing the usage error (exit status 2).

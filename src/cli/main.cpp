@@ -26,10 +26,11 @@ const Command kCommands[] = {
     {"info", cli::RunInfo, "info MEDIUM [--json]"},
     {"list", cli::RunList, "list MEDIUM [--json] [--thorough]"},
     {"convert", cli::RunConvert,
-     "convert MEDIUM OUTDIR [--records 0,2,5 | --all] [--range FIRST LAST --record N]"},
+     "convert MEDIUM OUTDIR [--records 0,2,5 | --all] [--range FIRST LAST --record N] [--telemetry]"},
     {"verify", cli::RunVerify, "verify FILE.mp4 [--json]"},
     {"blocks", cli::RunBlocks, "blocks MEDIUM [FIRST COUNT]"},
     {"battery-log", cli::RunBatteryLog, "battery-log MEDIUM RECORD OUTDIR"},
+    {"telemetry", cli::RunTelemetry, "telemetry MEDIUM RECORD OUTDIR [--range FIRST LAST]"},
 };
 
 int Usage(FILE* out) {

@@ -36,6 +36,16 @@ using ConversionLauncher = std::function<std::unique_ptr<ConversionWorker>(
 ConversionLauncher MovieConversionLauncher(std::shared_ptr<card::RegionReader> reader,
                                            platform::NoticeSink& notices);
 
+// The telemetry files (.gpx, .srt, .csv) beside each written .mp4. `wanted` is asked on the
+// launcher's thread at every start; `failed` gets the .mp4 path whose files could not be
+// written, on the worker thread.
+struct TelemetryChoice {
+  std::function<bool()> wanted;
+  std::function<void(const std::string& mp4Path)> failed;
+};
+ConversionLauncher MovieConversionLauncher(std::shared_ptr<card::RegionReader> reader,
+                                           platform::NoticeSink& notices, TelemetryChoice telemetry);
+
 // The request for a whole recording: from its first block to its end.
 ConversionRequest WholeRecordRequest(int line, const records::TRecord& record,
                                      const std::string& dir);

@@ -255,6 +255,7 @@ TMovieConvTh::Outcome TMovieConvTh::FinishPart() {
     const std::vector<uint8_t> block = BuildIntegrityBlock(in);
     PostProcessMp4(path, block.data(), block.size(), errorCode, notices_);
   }
+  if (partRangeSink_) partRangeSink_(path, partStart_, reader_.sector_index());
   if (partSink_) partSink_(path);
   return Outcome::partDone;
 }

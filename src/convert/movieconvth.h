@@ -57,6 +57,12 @@ class TMovieConvTh {
   TMovieConvTh& operator=(const TMovieConvTh&) = delete;
 
   void set_part_sink(PartSink sink) { partSink_ = std::move(sink); }
+  // Receives each sealed part with the sector range it was read from (first sector, the
+  // sector the reader stood on at the part's end); on the worker thread, which may still
+  // read the region through the same reader.
+  using PartRangeSink =
+      std::function<void(const std::string& mp4Path, int32_t firstSector, int32_t lastSector)>;
+  void set_part_range_sink(PartRangeSink sink) { partRangeSink_ = std::move(sink); }
   // Replaces process() (tests). Call before start().
   void set_muxer(Muxer muxer) { muxer_ = std::move(muxer); }
   // Starts run() on the worker thread. Call at most once.
@@ -97,6 +103,7 @@ class TMovieConvTh {
   platform::NoticeSink& notices_;
   const int64_t splitLimit_;
   PartSink partSink_;
+  PartRangeSink partRangeSink_;
   Muxer muxer_;
 
   StreamReader reader_;

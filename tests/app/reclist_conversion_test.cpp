@@ -1,5 +1,6 @@
 // A real conversion through the record list window: a simulated card, the scan, the queue of
 // every recording, and .mp4 files that ffprobe reads.
+#include <QCheckBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
@@ -7,6 +8,7 @@
 #include <filesystem>
 
 #include "app/message_boxes.h"
+#include "app/settings_store.h"
 #include "card/card_medium.h"
 #include "cardsim/card_writer.h"
 #include "platform/notice_sink.h"
@@ -92,6 +94,48 @@ class RecListConversionTest : public QObject {
     QCOMPARE(std::distance(std::filesystem::directory_iterator(dir / "out"),
                            std::filesystem::directory_iterator()),
              std::ptrdiff_t(card.recordings.size()));
+  }
+
+  // The check box is kept in the settings and makes the queue write the track, subtitles
+  // and samples beside every file.
+  void telemetryCheckBoxWritesTheFilesBesideEachMovie() {
+    testsupport::TempDir dir;
+    const cardsim::CardResult card = cardsim::WriteCardToFolder(TwoRecordings(), dir / "card");
+    QVERIFY2(card.ok, card.error.c_str());
+    std::filesystem::create_directory(dir / "out");
+    platform::NullNoticeSink notices;
+    card::CardMedium medium(notices);
+    QVERIFY(medium.OpenMedium(dir / "card"));
+    app::SetMessageBoxHook([](app::BoxKind, const QString&, bool) { return false; });
+    app::SettingsStore::setSaveTelemetry(false);
+    {
+      TRecListForm form;
+      auto* check = form.findChild<QCheckBox*>("chkTelemetry");
+      QVERIFY(check);
+      QCOMPARE(check->text(), QStringLiteral("Сохранять трек GPS и субтитры"));
+      QVERIFY(!check->isChecked());
+      check->setChecked(true);
+    }
+    QVERIFY(app::SettingsStore::saveTelemetry());
+
+    TRecListForm form;
+    QVERIFY(form.findChild<QCheckBox*>("chkTelemetry")->isChecked());
+    form.setFolderChooser(
+        [&](QWidget*, const QString&) { return QString::fromStdString(dir / "out"); });
+    form.showFor(records::RecListMediumOf(medium));
+    QTRY_COMPARE(form.findChild<QListWidget*>("CheckListBox1")->count(), 2);
+    QTRY_VERIFY(!form.scanRunning());
+    form.findChild<QPushButton*>("btnSelAll")->click();
+    form.findChild<QPushButton*>("btnStartConv")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!form.isVisible(), 120000);
+    app::SetMessageBoxHook(nullptr);
+    app::SettingsStore::setSaveTelemetry(false);
+    for (const cardsim::RecordingResult& rec : card.recordings)
+      for (const char* ext : {".mp4", ".gpx", ".srt", ".csv"}) {
+        const std::string path = dir / ("out/" + rec.stamp + ext);
+        std::error_code ec;
+        QVERIFY2(std::filesystem::file_size(path, ec) > 0 && !ec, path.c_str());
+      }
   }
 };
 

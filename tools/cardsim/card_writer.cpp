@@ -180,6 +180,7 @@ bool CardWriter::WriteRecording(int index, uint32_t& offset) {
   const uint32_t wanted = desc.duration_s > 0 ? free_blocks : desc.blocks;
   for (uint32_t i = 0; i < wanted; ++i) {
     const double t0 = stream.media_time();
+    rec.block_media_s.push_back(t0);
     const size_t got = stream.Produce(s_.info_only ? nullptr : block_.data(), kStreamBytesPerBlock);
     if (!s_.info_only) std::fill(block_.begin() + ptrdiff_t(got), block_.end(), 0);
     const bool last = desc.duration_s > 0 ? stream.finished() : i + 1 == wanted;

@@ -37,6 +37,9 @@ struct RecordingResult {
   // What converting the whole recording yields. With lost blocks: from the audio box before
   // the first key frame whose box starts on the card.
   StreamStats stats;
+  // Per block, from the first: the media time in seconds of the last box begun before it
+  // (the clock and GPS fix of the block are stamped at this time).
+  std::vector<double> block_media_s;
   card::ServiceSector bss, ess;  // first and last information sector (before format_version
                                  // and zeroing damage)
 };

@@ -1,5 +1,7 @@
 #include "cardsim/scenario.h"
 
+#include <cmath>
+
 namespace cardsim {
 
 int VideoBitRate(const Scenario& s) {
@@ -11,6 +13,9 @@ int VideoBitRate(const Scenario& s) {
 std::string ValidateScenario(const Scenario& s) {
   constexpr uint64_t kBlockBytes = 256 * 512;
   if (s.partition_file_bytes.empty()) return "the region needs at least one partition file";
+  if (s.gps.move_s < 0 || s.gps.stop_s < 0 || s.gps.lost_s < 0 ||
+      std::fabs(s.gps.utc_offset_h) > 14)
+    return "gps move_s, stop_s and lost_s must not be negative, utc_offset_h within 14 hours";
   if (s.partition_file_bytes.size() > 128) return "at most 128 partition files";
   uint64_t region = 0;
   for (uint64_t b : s.partition_file_bytes) {

@@ -98,12 +98,18 @@ void ParseTop(const json& j, Scenario& s) {
   Get(j, "battery_drain_v_per_hour", s.battery_drain_v_per_hour);
   if (j.contains("gps")) {
     const json& g = j.at("gps");
-    CheckKeys(g, {"latitude", "longitude", "speed_knots", "course_deg", "fix"}, "gps");
+    CheckKeys(g, {"latitude", "longitude", "speed_knots", "course_deg", "fix", "utc_offset_h",
+                  "move_s", "stop_s", "lost_s"},
+              "gps");
     Get(g, "latitude", s.gps.latitude);
     Get(g, "longitude", s.gps.longitude);
     Get(g, "speed_knots", s.gps.speed_knots);
     Get(g, "course_deg", s.gps.course_deg);
     Get(g, "fix", s.gps.fix);
+    Get(g, "utc_offset_h", s.gps.utc_offset_h);
+    Get(g, "move_s", s.gps.move_s);
+    Get(g, "stop_s", s.gps.stop_s);
+    Get(g, "lost_s", s.gps.lost_s);
   }
   if (j.contains("devices")) {
     s.devices.clear();

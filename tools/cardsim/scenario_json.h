@@ -5,7 +5,7 @@
 // "unset", "empty"), info_only, width, height, gop, sample_rate, channels, quality,
 // video_flags, clock_hz, rec_mode_flags, osd_flags, audio_input_conf, audio_vox_level,
 // battery_start_v, battery_drain_v_per_hour, gps {latitude, longitude, speed_knots,
-// course_deg, fix}, devices [{imei_sn, dev_uid, firmware_version, first_label}],
+// course_deg, fix, utc_offset_h, move_s, stop_s, lost_s}, devices [{imei_sn, dev_uid, firmware_version, first_label}],
 // recordings [{device, power_on, start "YYYY-MM-DD hh:mm:ss", pause_s, duration_s, blocks,
 // gap_blocks, lost_blocks, finished}], damage [{kind, recording, block, file, bytes}] with
 // kind one of format_version, label_break, identity_change, zero_info, missing_file,
