@@ -1,6 +1,6 @@
 // A guided run for documentation pictures: shows the main window, opens a medium, the
 // service-sector list, the record list (waiting for its scan) and the block list of its first
-// recording, saving a PNG of each window into a folder, then ends the program.
+// recording, the preview of that recording and its dark-region map, saving a PNG of each window into a folder, then ends the program.
 // Started by `korvan --screenshot DIR MEDIUM [VOLUME...]` after the windows exist; the
 // optional volume images stand in for removable drives in the main window's list (nothing is
 // opened by itself). UI thread only.
@@ -12,6 +12,7 @@
 #include <functional>
 
 class QWidget;
+class TRecListForm;
 
 namespace app {
 
@@ -28,6 +29,7 @@ class ScreenshotTour final : public QObject {
   // always scheduled before the blocking call).
   void later(int ms, std::function<void()> step);
   void pollScan(int remainingTicks);
+  void previewTour(TRecListForm& list);
 
   QString folder_;
   QString medium_;

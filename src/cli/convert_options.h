@@ -1,5 +1,6 @@
 // Arguments of `korvan-cli convert MEDIUM OUTDIR [--records 0,2,5 | --all]
-// [--range FIRST_SECTOR LAST_SECTOR --record N]`, parsed without touching the medium.
+// [--range FIRST_SECTOR LAST_SECTOR --record N] [--range-blocks FROM TILL --record N]`
+// (a range as slider positions, turned into sectors as the preview's buttons do), parsed without touching the medium.
 // Without a selection every recording is converted. Any thread.
 #pragma once
 
@@ -20,6 +21,7 @@ struct ConvertOptions {
   bool range = false;             // --range: one range of one recording
   int64_t rangeFirst = 0, rangeLast = 0;
   size_t rangeRecord = 0;
+  bool rangeInBlocks = false;     // --range-blocks: the two values are slider positions
 };
 
 // The options, or nothing after printing the usage error (exit status 2).

@@ -70,7 +70,7 @@ void H264Decoder::Close() {
   state_->context.reset();
 }
 
-DecodeResult H264Decoder::Decode(const uint8_t* data, size_t length) {
+DecodeResult H264Decoder::Decode(const uint8_t* data, size_t length, bool drain) {
   State& s = *state_;
   if (!s.context || length == 0 || length > size_t(INT32_MAX)) return DecodeResult::error;
   AVCodecContext* c = s.context.get();
@@ -88,7 +88,7 @@ DecodeResult H264Decoder::Decode(const uint8_t* data, size_t length) {
 
   ret = avcodec_receive_frame(c, s.received.get());
   bool drained = false;
-  if (ret == AVERROR(EAGAIN)) {
+  if (ret == AVERROR(EAGAIN) && drain) {
     // The decoder wants more input before it gives a picture: flush it so that the picture
     // of this packet, if any, comes out now (EOF then means the packet made no picture).
     if (avcodec_send_packet(c, nullptr) < 0) return DecodeResult::error;
@@ -97,7 +97,10 @@ DecodeResult H264Decoder::Decode(const uint8_t* data, size_t length) {
   }
   DecodeResult result = DecodeResult::no_picture;
   if (ret == 0) {
-    if (IsYuv420(s.received->format)) {
+    // A picture the decoder had to conceal (damaged slice data) counts as a failed decode.
+    const bool damaged = s.received->decode_error_flags != 0 ||
+                         (s.received->flags & AV_FRAME_FLAG_CORRUPT);
+    if (IsYuv420(s.received->format) && !damaged) {
       av_frame_unref(s.shown.get());
       av_frame_move_ref(s.shown.get(), s.received.get());
       result = DecodeResult::picture;

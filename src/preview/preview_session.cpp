@@ -46,17 +46,17 @@ DecoderSetup PreviewSession::TakeDecoderFailure() {
   return f;
 }
 
-DecodeResult PreviewSession::DecodeBox(std::span<const uint8_t> box) {
+DecodeResult PreviewSession::DecodeBox(std::span<const uint8_t> box, bool drain) {
   const size_t length = RewriteToStartCodes(box, nalBuffer_);
   if (length == 0) return DecodeResult::error;
-  return decoder_->Decode(nalBuffer_.data(), length);
+  return decoder_->Decode(nalBuffer_.data(), length, drain);
 }
 
 SeekOutcome PreviewSession::Seek(int position) {
   const SeekOutcome outcome = seeker_.Seek(position);
   const std::span<const uint8_t> config = seeker_.TakeVideoConfig();
   // The parameter sets make no picture of their own; their result is not shown.
-  if (!config.empty() && EnsureDecoder()) DecodeBox(config);
+  if (!config.empty() && EnsureDecoder()) DecodeBox(config, false);
   return outcome;
 }
 
@@ -66,7 +66,7 @@ Shown PreviewSession::DecodeShown() {
   seeker_.set_shown_decoded();
   if (!(convert::qbox::StreamType(box.data()) & convert::qbox::kStreamVideo)) return Shown::unchanged;
   if (!EnsureDecoder()) return Shown::unchanged;
-  const DecodeResult result = DecodeBox(box);
+  const DecodeResult result = DecodeBox(box, true);
   if (result == DecodeResult::error) {
     picture_ = BlackPicture();
     visible_ = true;

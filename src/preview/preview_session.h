@@ -61,7 +61,7 @@ class PreviewSession {
 
  private:
   bool EnsureDecoder();
-  DecodeResult DecodeBox(std::span<const uint8_t> box);
+  DecodeResult DecodeBox(std::span<const uint8_t> box, bool drain);
 
   KeyFrameSeeker seeker_;
   std::unique_ptr<H264Decoder> decoder_;
