@@ -64,7 +64,12 @@ SeekOutcome KeyFrameSeeker::Seek(int position) {
   curStep_ = 0;
   if (curBlock_ == lastBlock_ && curStep_ == lastStep_) return SeekOutcome::same;
   for (;;) {
-    if (SearchFromStep()) break;
+    if (SearchFromStep()) {
+      // The key frame found is what is shown, even when the boxes around it cannot be read
+      // again below (the first box of a stream has nothing before it to step back onto).
+      KeepIfKeyFrame();
+      break;
+    }
     if (--curStep_ < 0) {
       curStep_ = kStepsPerBlock - 1;
       if (--curBlock_ < 0) curBlock_ += int32_t(ringBlocks_);

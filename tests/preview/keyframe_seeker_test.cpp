@@ -64,7 +64,8 @@ TEST_F(SeekerTest, KeyFrameRightBeforeTheOneFoundIsShownInstead) {
 }
 
 TEST_F(SeekerTest, SearchesBackwardsToTheRecordingsFirstBlock) {
-  StreamLayout l(region, 256);  // the recording starts at block 1
+  // The recording starts at block 1 with the key frame: nothing before it to step back onto.
+  StreamLayout l(region, 256);
   l.AppendBox(KeyFrame(5));
   AudioUntil(l, 3 * 256 + 100);
   l.AppendBox(MakeBox({qbox::kStreamAudio, 0x100, {}}));  // end of stream
@@ -83,9 +84,10 @@ TEST_F(SeekerTest, NoKeyFrameInTheRecordingFindsNothing) {
   s.Open(1, 2);
   EXPECT_EQ(s.Seek(1), SeekOutcome::not_found);
   EXPECT_TRUE(s.shown_box().empty());
-  // A key frame before the recording's first block is not taken.
+  // After a reopening a key frame before the recording's first block is still not taken.
   StreamLayout before(region, 0);
   before.AppendBox(KeyFrame(9));
+  s.Open(1, 2);
   EXPECT_EQ(s.Seek(0), SeekOutcome::not_found);
 }
 
@@ -128,6 +130,7 @@ TEST_F(SeekerTest, ConfigurationIsTakenOncePerOpening) {
   PutConfiguration(region, 1, video, AudioConfigBox(48000, 1));
   base::store_le32(region.sector(255) + 44, 2867);
   StreamLayout l(region, 0);
+  l.AppendBox(Audio(0));
   l.AppendBox(KeyFrame(1));
   AudioUntil(l, 256 + 5);
   l.AppendBox(KeyFrame(2));
