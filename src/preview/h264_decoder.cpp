@@ -70,7 +70,7 @@ void H264Decoder::Close() {
   state_->context.reset();
 }
 
-DecodeResult H264Decoder::Decode(const uint8_t* data, size_t length, bool drain) {
+DecodeResult H264Decoder::Decode(const uint8_t* data, size_t length) {
   State& s = *state_;
   if (!s.context || length == 0 || length > size_t(INT32_MAX)) return DecodeResult::error;
   AVCodecContext* c = s.context.get();
@@ -88,7 +88,7 @@ DecodeResult H264Decoder::Decode(const uint8_t* data, size_t length, bool drain)
 
   ret = avcodec_receive_frame(c, s.received.get());
   bool drained = false;
-  if (ret == AVERROR(EAGAIN) && drain) {
+  if (ret == AVERROR(EAGAIN)) {
     // The decoder wants more input before it gives a picture: flush it so that the picture
     // of this packet, if any, comes out now (EOF then means the packet made no picture).
     if (avcodec_send_packet(c, nullptr) < 0) return DecodeResult::error;

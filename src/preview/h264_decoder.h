@@ -34,8 +34,7 @@ class H264Decoder {
 
   // Decodes one packet of `length` bytes; `data` must hold 8 readable bytes past it. A
   // packet the decoder rejects gives error; one that completes no picture gives no_picture.
-  // Without `drain` a packet that needs more input is left pending (parameter sets).
-  DecodeResult Decode(const uint8_t* data, size_t length, bool drain = true);
+  DecodeResult Decode(const uint8_t* data, size_t length);
 
   // The last picture decoded since Open; empty when none.
   YuvView picture() const;

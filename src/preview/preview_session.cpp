@@ -26,6 +26,7 @@ void PreviewSession::Open(const records::TRecord& record, int64_t blockCount) {
   visible_ = true;
   decoderUnavailable_ = false;
   failure_ = DecoderSetup::ok;
+  pendingConfig_.clear();
 }
 
 void PreviewSession::Close() { decoder_->Close(); }
@@ -46,17 +47,26 @@ DecoderSetup PreviewSession::TakeDecoderFailure() {
   return f;
 }
 
-DecodeResult PreviewSession::DecodeBox(std::span<const uint8_t> box, bool drain) {
-  const size_t length = RewriteToStartCodes(box, nalBuffer_);
+DecodeResult PreviewSession::DecodeBox(std::span<const uint8_t> box) {
+  size_t length = RewriteToStartCodes(box, nalBuffer_);
   if (length == 0) return DecodeResult::error;
-  return decoder_->Decode(nalBuffer_.data(), length, drain);
+  if (!pendingConfig_.empty()) {
+    nalBuffer_.insert(nalBuffer_.begin(), pendingConfig_.begin(), pendingConfig_.end());
+    length += pendingConfig_.size();
+    pendingConfig_.clear();
+  }
+  return decoder_->Decode(nalBuffer_.data(), length);
 }
 
 SeekOutcome PreviewSession::Seek(int position) {
   const SeekOutcome outcome = seeker_.Seek(position);
+  // The parameter sets make no picture of their own: they go to the decoder in front of the
+  // next picture, so the decoder never sees a packet without a slice.
   const std::span<const uint8_t> config = seeker_.TakeVideoConfig();
-  // The parameter sets make no picture of their own; their result is not shown.
-  if (!config.empty() && EnsureDecoder()) DecodeBox(config, false);
+  if (!config.empty() && EnsureDecoder()) {
+    const size_t length = RewriteToStartCodes(config, pendingConfig_);
+    pendingConfig_.resize(length);
+  }
   return outcome;
 }
 
@@ -66,7 +76,7 @@ Shown PreviewSession::DecodeShown() {
   seeker_.set_shown_decoded();
   if (!(convert::qbox::StreamType(box.data()) & convert::qbox::kStreamVideo)) return Shown::unchanged;
   if (!EnsureDecoder()) return Shown::unchanged;
-  const DecodeResult result = DecodeBox(box, true);
+  const DecodeResult result = DecodeBox(box);
   if (result == DecodeResult::error) {
     picture_ = BlackPicture();
     visible_ = true;

@@ -38,7 +38,8 @@ class PreviewSession {
   void Open(const records::TRecord& record, int64_t blockCount);
   // Frees the decoder.
   void Close();
-  // Seeks for slider `position`; feeds the configuration to the decoder when the seek took it.
+  // Seeks for slider `position`; when the seek took the configuration, the decoder is set up
+  // and gets it with the next decode.
   SeekOutcome Seek(int position);
   // Decodes the box shown when it has not been decoded yet.
   Shown DecodeShown();
@@ -61,11 +62,12 @@ class PreviewSession {
 
  private:
   bool EnsureDecoder();
-  DecodeResult DecodeBox(std::span<const uint8_t> box, bool drain);
+  DecodeResult DecodeBox(std::span<const uint8_t> box);
 
   KeyFrameSeeker seeker_;
   std::unique_ptr<H264Decoder> decoder_;
   std::vector<uint8_t> nalBuffer_;
+  std::vector<uint8_t> pendingConfig_;  // parameter sets for the next decode, start-code form
   Picture picture_;
   bool visible_ = true;
   bool decoderUnavailable_ = false;
