@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
 
   preview::PreviewSession session(region, medium.N_s_s);
   session.Open(records[0], blocks);
-  std::vector<int> order(size_t(blocks));
+  std::vector<int> order(static_cast<size_t>(blocks));
   for (int i = 0; i < int(blocks); ++i) order[size_t(i)] = i;
   Figures inTurn, shuffled;
   for (Figures* f : {&inTurn, &shuffled}) {
