@@ -5,6 +5,7 @@
 #include "app/removable_drives_select_form.h"
 #include "app/ss_list_form.h"
 #include "app/reclist_form.h"
+#include "app/rec_preview_form.h"
 
 namespace app {
 
@@ -31,10 +32,13 @@ void CreateWindows(platform::NoticeSink& notices) {
   CardActions actions;
   actions.records = [](TCardOpForm& form) { Instance().recList->openFor(form.medium()); };
   w.cardOp->setActions(std::move(actions));
+  w.recPreview = std::make_unique<TRecPreviewForm>();
+  w.recList->setPreviewOpener([](TRecListForm& list) { Instance().recPreview->openFor(list); });
 }
 
 void DestroyWindows() {
   AppWindows& w = Instance();
+  w.recPreview.reset();
   w.ssList.reset();
   w.blockList.reset();
   w.recList.reset();

@@ -9,6 +9,7 @@
 #include "platform/notice_sink.h"
 
 class TRecListForm;
+class TRecPreviewForm;
 
 namespace app {
 
@@ -23,6 +24,7 @@ struct AppWindows {
   std::unique_ptr<TRecListForm> recList;
   std::unique_ptr<TBlockListForm> blockList;
   std::unique_ptr<TssList> ssList;
+  std::unique_ptr<TRecPreviewForm> recPreview;
 };
 
 // Creates the windows; `notices` must outlive them.

@@ -3,10 +3,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSlider>
 #include <QTimer>
 #include <cstdio>
 
@@ -18,6 +20,7 @@
 #include "app/removable_drives_select_form.h"
 #include "app/ss_list_form.h"
 #include "app/reclist_form.h"
+#include "app/rec_preview_form.h"
 
 namespace app {
 
@@ -98,7 +101,7 @@ void ScreenshotTour::pollScan(int remainingTicks) {
         save(w.blockList.get(), QStringLiteral("block_list.png"));
         w.blockList->close();
         saveDialogs(&list);
-        list.reject();
+        previewTour(list);
       });
       return;
     }
@@ -117,6 +120,30 @@ void ScreenshotTour::saveDialogs(QWidget* owner) {
   dialog->show();
   save(dialog.get(), QStringLiteral("folder_dialog.png"));
   dialog->reject();
+// The preview of the first recording a little way in, then its dark-region map (Ctrl+O on
+// the slider), then back to the record list, which closes.
+void ScreenshotTour::previewTour(TRecListForm& list) {
+  AppWindows& w = Windows();
+  if (!w.recPreview) {
+    list.reject();
+    return;
+  }
+  list.conversionRequest().convRecord = 0;
+  w.recPreview->showFor(list);
+  if (auto* slider = w.recPreview->findChild<QSlider*>(QStringLiteral("TrackBar1")))
+    slider->setValue(std::min(slider->maximum(), 3));
+  later(800, [this, &w, &list] {
+    save(w.recPreview.get(), QStringLiteral("preview.png"));
+    if (auto* slider = w.recPreview->findChild<QSlider*>(QStringLiteral("TrackBar1"))) {
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_O, Qt::ControlModifier);
+      QCoreApplication::sendEvent(slider, &press);
+    }
+    later(300, [this, &w, &list] {
+      save(w.recPreview.get(), QStringLiteral("dark_region_map.png"));
+      w.recPreview->close();
+      list.reject();
+    });
+  });
 }
 
 }  // namespace app

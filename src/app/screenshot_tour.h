@@ -1,7 +1,7 @@
 // A guided run for documentation pictures: shows the main window, opens a medium, the
 // service-sector list, the record list (waiting for its scan) and the block list of its first
-// recording, a question box and the output-folder dialog, saving a PNG of each into a
-// folder, then ends the program.
+// recording, a question box, the output-folder dialog, the preview of that recording and its
+// dark-region map, saving a PNG of each into a folder, then ends the program.
 // Started by `korvan --screenshot DIR MEDIUM [VOLUME...]` after the windows exist; the
 // optional volume images stand in for removable drives in the main window's list (nothing is
 // opened by itself). UI thread only.
@@ -13,6 +13,7 @@
 #include <functional>
 
 class QWidget;
+class TRecListForm;
 
 namespace app {
 
@@ -31,6 +32,7 @@ class ScreenshotTour final : public QObject {
   void pollScan(int remainingTicks);
   // Saves a Yes/No question and the output-folder dialog as they appear over `owner`.
   void saveDialogs(QWidget* owner);
+  void previewTour(TRecListForm& list);
 
   QString folder_;
   QString medium_;

@@ -21,6 +21,8 @@
 #include "convert/movieconvth.h"
 #include "convert/mp4_postprocess.h"
 #include "convert/part_telemetry.h"
+#include "preview/range_name.h"
+#include "preview/range_positions.h"
 #include "records/scan_whole_ring.h"
 #include "records/record_line.h"
 
@@ -74,13 +76,7 @@ struct Job {
 
 // A range gets the first free name "<stamp>_NNN", as the preview names its ranges.
 std::string RangeBaseName(const std::string& dir, const records::TRecord& r) {
-  const std::string base = card::FormatStamp(r.bss) + "_";
-  for (int n = 1;; ++n) {
-    char number[16];
-    std::snprintf(number, sizeof number, "%03d", n);
-    std::error_code ec;
-    if (!std::filesystem::exists(dir + base + number + ".mp4", ec)) return base + number;
-  }
+  return preview::FirstFreeRangeName(dir, card::FormatStamp(r.bss));
 }
 
 std::vector<records::TRecord> ScanRecords(card::CardMedium& medium, bool thorough, bool& failed) {
@@ -89,6 +85,22 @@ std::vector<records::TRecord> ScanRecords(card::CardMedium& medium, bool thoroug
                              thorough ? records::ScanMode::thorough : records::ScanMode::probing);
   failed = scan.failed;
   return std::move(scan.records);
+}
+
+// Turns a range of slider positions into its sectors, as the preview's buttons do.
+int RangeInSectors(ConvertOptions& o, const std::vector<records::TRecord>& recs,
+                   card::CardMedium& medium) {
+  if (!o.rangeInBlocks || o.rangeRecord >= recs.size()) return 0;
+  const records::TRecord& r = recs[o.rangeRecord];
+  preview::PreviewRange range;
+  std::string error;
+  if (!preview::RangeForPositions(*medium.regionReader(), medium.N_s_s, r,
+                                  records::RecordBlocks(r), int(o.rangeFirst), int(o.rangeLast),
+                                  range, error))
+    return Fail(1, error);
+  o.rangeFirst = range.convStart;
+  o.rangeLast = range.convEnd;
+  return 0;
 }
 
 // Collects the jobs, or returns the failure status after printing why.
@@ -220,8 +232,10 @@ int RunConvert(const Args& args) {
   if (scanFailed)
     std::fprintf(stderr, "korvan-cli: the scan stopped at an unreadable block; %zu recordings "
                  "listed before it\n", recs.size());
+  ConvertOptions o = *options;
+  if (const int status = RangeInSectors(o, recs, medium)) return status;
   std::vector<Job> jobs;
-  if (const int status = PlanJobs(*options, recs, medium.region.N_sectors_in_rsr, jobs))
+  if (const int status = PlanJobs(o, recs, medium.region.N_sectors_in_rsr, jobs))
     return status;
   return RunJobs(*medium.regionReader(), jobs, options->telemetry);
 }

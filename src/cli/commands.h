@@ -16,6 +16,7 @@ int RunVerify(const Args& args);
 int RunBlocks(const Args& args);
 int RunBatteryLog(const Args& args);
 int RunTelemetry(const Args& args);
+int RunFrame(const Args& args);
 
 // Prints "korvan-cli: <message>" on stderr and returns `status`.
 int Fail(int status, const std::string& message);

@@ -57,6 +57,11 @@ std::optional<ConvertOptions> ParseConvertOptions(const Args& args, std::string&
         return bad("--range needs FIRST_SECTOR LAST_SECTOR");
       o.range = true;
       i += 2;
+    } else if (a == "--range-blocks") {
+      if (!value(2) || !ParseNumber(*value(1), o.rangeFirst) || !ParseNumber(*value(2), o.rangeLast))
+        return bad("--range-blocks needs FROM TILL");
+      o.range = o.rangeInBlocks = true;
+      i += 2;
     } else if (a == "--record") {
       int64_t n = 0;
       if (!value(1) || !ParseNumber(*value(1), n)) return bad("--record needs a number");

@@ -97,11 +97,14 @@ class StreamReader {
   void set_box_size(uint32_t s) { boxSize_ = s; }
   void set_box_magic(uint32_t m) { boxMagic_ = m; }
   bool stream_ended() const { return streamEnded_; }
+  void set_stream_ended(bool v) { streamEnded_ = v; }
   bool end_reached() const { return endReached_; }
   void set_end_reached(bool v) { endReached_ = v; }
   // Sector index whose stepping-onto sets `endReached`; -1 for none.
   void set_range_end(int64_t s) { rangeEnd_ = s; }
   int error() const { return error_; }
+  // The current sector's 512 bytes (for callers that scan the stream themselves).
+  const uint8_t* sector_bytes() const { return sector_buf_.data(); }
 
   // The box buffer: the current box (rounded size), and the whole buffer for save/restore.
   std::span<const uint8_t> box() const { return {box_.data(), boxSize_}; }
