@@ -26,16 +26,12 @@ const Command kCommands[] = {
     {"info", cli::RunInfo, "info MEDIUM [--json]"},
     {"list", cli::RunList, "list MEDIUM [--json] [--thorough]"},
     {"convert", cli::RunConvert,
-     "convert MEDIUM OUTDIR [--records 0,2,5 | --all] [--range FIRST LAST --record N] [--telemetry]"},
+     "convert MEDIUM OUTDIR [--records 0,2,5 | --all] [--range FIRST LAST --record N]"
+     " [--range-blocks FROM TILL --record N] [--thorough] [--telemetry]"},
     {"verify", cli::RunVerify, "verify FILE.mp4 [--json]"},
     {"blocks", cli::RunBlocks, "blocks MEDIUM [FIRST COUNT]"},
     {"battery-log", cli::RunBatteryLog, "battery-log MEDIUM RECORD OUTDIR"},
     {"telemetry", cli::RunTelemetry, "telemetry MEDIUM RECORD OUTDIR [--range FIRST LAST]"},
-     "convert MEDIUM OUTDIR [--records 0,2,5 | --all] [--range FIRST LAST --record N]"
-     " [--range-blocks FROM TILL --record N]"},
-    {"verify", cli::RunVerify, "verify FILE.mp4 [--json]"},
-    {"blocks", cli::RunBlocks, "blocks MEDIUM [FIRST COUNT]"},
-    {"battery-log", cli::RunBatteryLog, "battery-log MEDIUM RECORD OUTDIR"},
     {"frame", cli::RunFrame, "frame MEDIUM RECORD POSITION OUT.png [--map]"},
 };
 
