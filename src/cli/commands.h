@@ -15,6 +15,10 @@ int RunConvert(const Args& args);
 int RunVerify(const Args& args);
 int RunBlocks(const Args& args);
 int RunBatteryLog(const Args& args);
+int RunSettings(const Args& args);
+int RunClear(const Args& args);
+int RunErase(const Args& args);
+int RunRecover(const Args& args);
 
 // Prints "korvan-cli: <message>" on stderr and returns `status`.
 int Fail(int status, const std::string& message);

@@ -30,6 +30,10 @@ const Command kCommands[] = {
     {"verify", cli::RunVerify, "verify FILE.mp4 [--json]"},
     {"blocks", cli::RunBlocks, "blocks MEDIUM [FIRST COUNT]"},
     {"battery-log", cli::RunBatteryLog, "battery-log MEDIUM RECORD OUTDIR"},
+    {"settings", cli::RunSettings, "settings MEDIUM [--json] [--set KEY=VALUE... [--yes]]"},
+    {"clear", cli::RunClear, "clear MEDIUM [--yes]"},
+    {"erase", cli::RunErase, "erase MEDIUM [--yes]"},
+    {"recover", cli::RunRecover, "recover MEDIUM [--yes]"},
 };
 
 int Usage(FILE* out) {
