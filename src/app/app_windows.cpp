@@ -5,6 +5,8 @@
 #include "app/removable_drives_select_form.h"
 #include "app/ss_list_form.h"
 #include "app/reclist_form.h"
+#include "app/card_prep_actions.h"
+#include "app/settings_form.h"
 
 namespace app {
 
@@ -26,15 +28,21 @@ void CreateWindows(platform::NoticeSink& notices) {
   w.recList = std::make_unique<TRecListForm>();
   w.blockList = std::make_unique<TBlockListForm>();
   w.ssList = std::make_unique<TssList>();
+  w.settings = std::make_unique<TSettingsForm>();
   w.main->setCardOpForm(w.cardOp.get());
   w.cardOp->setServiceList(w.ssList.get());
   CardActions actions;
   actions.records = [](TCardOpForm& form) { Instance().recList->openFor(form.medium()); };
+  actions.settings = [](TCardOpForm& form) { SettingsAction(*Instance().settings, form); };
+  actions.clear = ClearCardAction;
+  actions.erase = EraseCardAction;
+  actions.recover = RecoverRecordsAction;
   w.cardOp->setActions(std::move(actions));
 }
 
 void DestroyWindows() {
   AppWindows& w = Instance();
+  w.settings.reset();
   w.ssList.reset();
   w.blockList.reset();
   w.recList.reset();

@@ -15,6 +15,7 @@ namespace app {
 class TBlockListForm;
 class TCardOpForm;
 class TRemovableDrivesSelectForm;
+class TSettingsForm;
 class TssList;
 
 struct AppWindows {
@@ -23,6 +24,7 @@ struct AppWindows {
   std::unique_ptr<TRecListForm> recList;
   std::unique_ptr<TBlockListForm> blockList;
   std::unique_ptr<TssList> ssList;
+  std::unique_ptr<TSettingsForm> settings;
 };
 
 // Creates the windows; `notices` must outlive them.
