@@ -234,7 +234,8 @@ void TSettingsForm::FormResize() {
   btnCancel->setGeometry(8 + buttonWidth + 8, buttonTop, buttonWidth, 22);
 
   // Inside the boxes.
-  for (auto [slider, label] : {std::pair{trkbar_avqualily, labelAvQuality}, {trkbarAVox, labelVox}}) {
+  for (auto [slider, label] : {std::pair{trkbar_avqualily, labelAvQuality},
+                               std::pair{trkbarAVox, labelVox}}) {
     slider->setGeometry(8, 16, leftWidth - 16, 22);
     label->setGeometry(8, 38, leftWidth - 16, 14);
   }

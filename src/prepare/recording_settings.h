@@ -11,6 +11,7 @@
 #pragma once
 
 #include <array>
+#include <compare>
 #include <cstdint>
 
 #include "card/servsectclass.h"

@@ -146,8 +146,9 @@ TEST(CliCardPrep, SettingsRoundTripEveryFieldThroughInfo) {
   // Every field the settings do not own is as it was.
   for (const auto& [key, value] : before.items())
     if (key != "av_quality_level" && key != "audio_vox_level" && key != "rec_mode_flags" &&
-        key != "osd_flags" && key != "audio_input_conf" && key != "timers")
+        key != "osd_flags" && key != "audio_input_conf" && key != "timers") {
       EXPECT_EQ(ss[key], value) << key;
+    }
   ExpectFsckClean(image);
 
   // The other value of every field; a timer switched off keeps its values.

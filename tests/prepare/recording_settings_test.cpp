@@ -74,7 +74,9 @@ TEST(RecordingSettings, FlagBitsChangeAloneAndOtherBytesStay) {
   EXPECT_EQ(out.audio_vox_level(), 4);
   // Nothing outside the edited fields moved.
   for (size_t i = 0; i < 512; ++i)
-    if (i != 0x58 && i != 0x1A && i != 0x51) EXPECT_EQ(out.bytes()[i], s.bytes()[i]) << i;
+    if (i != 0x58 && i != 0x1A && i != 0x51) {
+      EXPECT_EQ(out.bytes()[i], s.bytes()[i]) << i;
+    }
 }
 
 TEST(RecordingSettings, TimerStoredAsPackedBcdWithModeFormula) {

@@ -36,7 +36,9 @@ TEST(ClearAndErase, MoveOnlyThePointers) {
   EXPECT_EQ(s.rec_bgn_sectnum(), kUnset);
   EXPECT_EQ(s.rec_end_sectnum(), kUnset);
   for (size_t i = 0; i < 512; ++i)
-    if (i < 0x78 || i >= 0x80) EXPECT_EQ(s.bytes()[i], before.bytes()[i]) << i;
+    if (i < 0x78 || i >= 0x80) {
+      EXPECT_EQ(s.bytes()[i], before.bytes()[i]) << i;
+    }
 
   ServiceSector unset = Used(kUnset, kUnset);
   prepare::ClearCard(unset);  // both unset: written back the same
