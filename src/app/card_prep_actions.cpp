@@ -21,11 +21,16 @@ bool WriteChange(TCardOpForm& form, const std::function<bool(card::ServiceSector
          prepare::ApplyToCardServiceSector(m, change) == prepare::WriteOutcome::written;
 }
 
+// A card image is a read-only copy: none of these operations exists for it, so its hidden
+// keys (which reach here while the disabled mode button cannot take the focus) do nothing.
+bool IsImage(TCardOpForm& form) { return form.medium().imageMode; }
+
 const QString kClearFailed = QStringLiteral("Произошла ошибка при попытке очистить карту!");
 
 }  // namespace
 
 void ClearCardAction(TCardOpForm& form) {
+  if (IsImage(form)) return;
   if (!AskYesNo(&form, BoxKind::warning,
                 QStringLiteral("Вы действительно хотите удалить\nвсе записи на карте памяти ") +
                     MediumLabel(form) + QStringLiteral(" ?")))
@@ -42,6 +47,7 @@ void ClearCardAction(TCardOpForm& form) {
 }
 
 void EraseCardAction(TCardOpForm& form) {
+  if (IsImage(form)) return;
   if (!AskYesNo(&form, BoxKind::warning,
                 QStringLiteral("Вы действительно хотите удалить\nвсе записи на карте памяти ") +
                     MediumLabel(form) + QStringLiteral(" ?!")))
@@ -58,6 +64,7 @@ void EraseCardAction(TCardOpForm& form) {
 }
 
 void RecoverRecordsAction(TCardOpForm& form) {
+  if (IsImage(form)) return;
   if (!AskYesNo(&form, BoxKind::warning,
                 QStringLiteral("Вы действительно хотите попытаться\nвосстановить все возможные "
                                "записи\nна карте памяти ") +

@@ -14,6 +14,7 @@
 #include "app/settings_form.h"
 #include "cardsim/volume_image_sink.h"
 #include "cardsim/volume_maker.h"
+#include "support/image_folder.h"
 #include "support/temp_dir.h"
 
 using testsupport::RunCommand;
@@ -138,6 +139,26 @@ class CardPrepActionsTest : public QObject {
     auto again = open(path);
     QCOMPARE(again->medium().serviceSector.rec_bgn_sectnum(), rsr);
     QCOMPARE(again->medium().serviceSector.rec_end_sectnum(), rsr + region - 256);
+  }
+
+  void nothingHappensOnACardImage() {
+    const std::string folder = dir_ / "image";
+    RunCommand("mkdir -p " + folder);
+    testsupport::WriteImageFolder(folder, 8, [](card::ServiceSector& s) {
+      s.set_rsr_sectnum(5000);
+      s.set_rec_bgn_sectnum(5000);
+      s.set_rec_end_sectnum(5000);
+    });
+    auto form = open(QString::fromStdString(folder));
+    app::DrivePollState poll;
+    form->setShell(nullptr, &poll);
+    poll.autoOpen = false;
+    form->EraseKey();
+    form->RecoverKey();
+    app::ClearCardAction(*form);
+    QVERIFY(boxes_.empty());
+    QVERIFY(form->isVisible());
+    QVERIFY(!poll.autoOpen);
   }
 
   void settingsSaveReachesTheCard() {
