@@ -150,6 +150,11 @@ class CardPrepActionsTest : public QObject {
       s.set_rec_end_sectnum(5000);
     });
     auto form = open(QString::fromStdString(folder));
+    app::CardActions actions = NoActions();
+    actions.clear = app::ClearCardAction;
+    actions.erase = app::EraseCardAction;
+    actions.recover = app::RecoverRecordsAction;
+    form->setActions(actions);
     app::DrivePollState poll;
     form->setShell(nullptr, &poll);
     poll.autoOpen = false;
