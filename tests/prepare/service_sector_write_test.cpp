@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 #include "card/card_medium.h"
 #include "platform/faulty_volume.h"
@@ -24,21 +25,34 @@ struct Silent final : platform::NoticeSink {
   void notice(platform::NoticeKind, const std::string&) override {}
 };
 
-// A marked volume image with begin/end pointers set, read into memory behind a fault wrapper.
-std::shared_ptr<platform::FaultyVolume> MarkedVolume(const TempDir& dir, bool writable = true) {
-  card::ServiceSector s;
-  card::InitServiceSector(s, card::RegionGeometry{1, 16384, 16384, 16384});
-  s.set_rsr_sectnum(9000);
-  s.set_rec_bgn_sectnum(9000 + 3 * 256);
-  s.set_rec_end_sectnum(9000 + 10 * 256);
-  const std::string image = dir / "card.img";
-  if (!testsupport::MakeMarkedVolume(image, dir.path(), 66000, {8 * kMiB}, kMiB,
-                                     std::vector<uint8_t>(s.bytes().begin(), s.bytes().end())))
-    return nullptr;
-  std::ifstream in(image, std::ios::binary);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+// A marked volume image with begin/end pointers set, made once (mkfs.fat and mcopy are slow);
+// each test gets its own in-memory copy behind a fault wrapper.
+const std::optional<std::vector<uint8_t>>& MarkedImageBytes() {
+  static const std::optional<std::vector<uint8_t>> bytes =
+      []() -> std::optional<std::vector<uint8_t>> {
+    if (!testsupport::HaveFatTools()) return std::nullopt;
+    TempDir dir;
+    card::ServiceSector s;
+    card::InitServiceSector(s, card::RegionGeometry{1, 16384, 16384, 16384});
+    s.set_rsr_sectnum(9000);
+    s.set_rec_bgn_sectnum(9000 + 3 * 256);
+    s.set_rec_end_sectnum(9000 + 10 * 256);
+    const std::string image = dir / "card.img";
+    if (!testsupport::MakeMarkedVolume(image, dir.path(), 66000, {8 * kMiB}, kMiB,
+                                       std::vector<uint8_t>(s.bytes().begin(), s.bytes().end())))
+      return std::nullopt;
+    std::ifstream in(image, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+  }();
+  return bytes;
+}
+
+std::shared_ptr<platform::FaultyVolume> MarkedVolume(bool writable = true) {
+  const auto& bytes = MarkedImageBytes();
+  if (!bytes) return nullptr;
   return std::make_shared<platform::FaultyVolume>(
-      std::make_shared<platform::MemoryVolume>(std::move(bytes), writable));
+      std::make_shared<platform::MemoryVolume>(*bytes, writable));
 }
 
 bool Clear(card::ServiceSector& s) {
@@ -50,8 +64,7 @@ bool Clear(card::ServiceSector& s) {
 
 TEST(ServiceSectorWrite, WrittenSectorIsReadBackFromBothCopies) {
   if (!testsupport::HaveFatTools()) GTEST_SKIP() << "dosfstools/mtools missing";
-  TempDir dir;
-  auto volume = MarkedVolume(dir);
+  auto volume = MarkedVolume();
   ASSERT_TRUE(volume);
   Silent sink;
   card::CardMedium m(sink);
@@ -72,8 +85,7 @@ TEST(ServiceSectorWrite, FailedWriteAtEitherCopyIsReportedAndTheMediumKeepsItsSe
   if (!testsupport::HaveFatTools()) GTEST_SKIP() << "dosfstools/mtools missing";
   for (uint64_t failing : {1, 2}) {
     SCOPED_TRACE("write " + std::to_string(failing) + " fails");
-    TempDir dir;
-    auto volume = MarkedVolume(dir);
+    auto volume = MarkedVolume();
     ASSERT_TRUE(volume);
     Silent sink;
     card::CardMedium m(sink);
@@ -89,17 +101,16 @@ TEST(ServiceSectorWrite, FailedWriteAtEitherCopyIsReportedAndTheMediumKeepsItsSe
 
 TEST(ServiceSectorWrite, RefusesWithoutWritingWhenNotPossible) {
   if (!testsupport::HaveFatTools()) GTEST_SKIP() << "dosfstools/mtools missing";
-  TempDir dir;
   Silent sink;
   card::CardMedium m(sink);
 
-  auto readOnly = MarkedVolume(dir, false);
+  auto readOnly = MarkedVolume(false);
   ASSERT_TRUE(readOnly);
   ASSERT_TRUE(m.OpenMediumOn(readOnly, "card"));
   EXPECT_EQ(prepare::ApplyToCardServiceSector(m, Clear), WriteOutcome::refused);
   EXPECT_EQ(readOnly->writes(), 0u);
 
-  auto writable = MarkedVolume(dir);
+  auto writable = MarkedVolume();
   ASSERT_TRUE(m.OpenMediumOn(writable, "card"));
   const uint64_t writes = writable->writes();
   EXPECT_EQ(prepare::ApplyToCardServiceSector(m, [](card::ServiceSector& s) {
