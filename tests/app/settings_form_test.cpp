@@ -54,6 +54,8 @@ class SettingsFormTest : public QObject {
     QCOMPARE(f.trkbar_avqualily->value(), 2);  // level 0 is high
     QCOMPARE(f.labelAvQuality->text(), QStringLiteral("Высокое"));
     QCOMPARE(f.labelVox->text(), QStringLiteral("Выкл."));
+    f.trkbar_avqualily->setValue(1);
+    QCOMPARE(f.labelAvQuality->text(), QStringLiteral("Среднее"));
     f.trkbar_avqualily->setValue(0);
     QCOMPARE(f.labelAvQuality->text(), QStringLiteral("Низкое"));
     f.trkbarAVox->setValue(7);
@@ -63,14 +65,6 @@ class SettingsFormTest : public QObject {
     const card::ServiceSector s = save();
     QCOMPARE(int(s.av_quality_level()), 2);
     QCOMPARE(int(s.audio_vox_level()), 7);
-  }
-
-  void reservedQualityShowsMediumAndSavesOne() {
-    card::ServiceSector s = Defaults();
-    s.set_av_quality_level(3);
-    app::TSettingsForm& f = show(s);
-    QCOMPARE(f.labelAvQuality->text(), QStringLiteral("Среднее"));
-    QCOMPARE(int(save().av_quality_level()), 1);
   }
 
   void lineInputWinsOverACheckedAgc() {
@@ -126,26 +120,6 @@ class SettingsFormTest : public QObject {
     QCOMPARE(f.chbxTw[1]->text(), QStringLiteral("каждое воскресенье"));
     f.dtPickerTdmy[1]->setDate(QDate(2026, 12, 9));
     QCOMPARE(f.chbxTw[1]->text(), QStringLiteral("каждую среду"));
-  }
-
-  void dateStoredAsBcdAndOffTimerKeepsItsValues() {
-    app::TSettingsForm& f = show(Defaults());
-    f.chbxTon[0]->setChecked(true);
-    f.dtPickerTdmy[0]->setDate(QDate(2015, 12, 31));
-    f.dtPickerThm[0]->setTime(QTime(23, 59));
-    f.dtPickerTdur[0]->setTime(QTime(1, 45));
-    card::TimerEntry t = save().timer(0);
-    QCOMPARE(int(t.mode), 1);
-    QCOMPARE(int(t.day), 0x31);
-    QCOMPARE(int(t.month), 0x12);
-    QCOMPARE(int(t.year), 0x15);
-    QCOMPARE(int(t.hour), 0x23);
-    QCOMPARE(int(t.dur_minutes), 0x45);
-    f.chbxTon[0]->setChecked(false);
-    t = save().timer(0);
-    QCOMPARE(int(t.mode), 0);
-    QCOMPARE(int(t.day), 0x31);
-    QCOMPARE(int(t.dur_hours), 0x01);
   }
 
   void invalidTimerDateOpensWithTodayAndIsKeptUnlessEdited() {
