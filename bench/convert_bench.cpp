@@ -93,8 +93,8 @@ double TimeOurs(const fs::path& card, const fs::path& out) {
   platform::NullNoticeSink notices;
   card::CardMedium medium(notices);
   if (!medium.OpenMedium(card.string()) || !medium.regionReader()) return -1;
-  const records::WholeRingScan scan = records::ScanWholeRing(
-      *medium.regionReader(), {medium.N_s_s, medium.s_s_bgn, medium.s_s_end});
+  const records::WholeRingScan scan =
+      records::ScanWholeRing(*medium.regionReader(), records::ScanRingOf(medium));
   if (scan.records.size() != 1) return -1;
   const records::TRecord rec = scan.records[0];
   convert::ConversionRequest q;

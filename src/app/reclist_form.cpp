@@ -85,20 +85,22 @@ void TRecListForm::buildControls() {
   connect(Timer2, &QTimer::timeout, this, &TRecListForm::Timer2Timer);
   connect(positionTimer_, &QTimer::timeout, this,
           [this] { app::RememberWindowPosition(*this, kWindowNumber); });
+  buildFullScanAction();
 }
 
-int TRecListForm::openWith(const records::RecListMedium& medium) {
-  prepare(medium);
+int TRecListForm::openWith(const records::RecListMedium& medium, bool thorough) {
+  prepare(medium, thorough);
   return exec();
 }
 
-void TRecListForm::showFor(const records::RecListMedium& medium) {
-  prepare(medium);
+void TRecListForm::showFor(const records::RecListMedium& medium, bool thorough) {
+  prepare(medium, thorough);
   show();
 }
 
-void TRecListForm::prepare(const records::RecListMedium& medium) {
+void TRecListForm::prepare(const records::RecListMedium& medium, bool thorough) {
   medium_ = medium;
+  scanMode_ = thorough ? records::ScanMode::thorough : records::ScanMode::probing;
   launcher_ = records::MovieConversionLauncher(medium_.reader, *notices_);
   shownOnce_ = false;
 }
@@ -140,7 +142,7 @@ void TRecListForm::resetList() {
 
 void TRecListForm::startScan() {
   const uint64_t generation = ++scanGeneration_;
-  records::ScanRing ring{medium_.N_s_s, medium_.s_s_bgn, medium_.s_s_end};
+  records::ScanRing ring{medium_.N_s_s, medium_.s_s_bgn, medium_.s_s_end, medium_.ringFull};
   // Runs on the scan thread: the descriptor goes into the guarded list first, then its line
   // is posted to the UI thread, so every list line has its descriptor.
   auto sink = [this, generation](const records::TRecord& r) {
@@ -152,7 +154,7 @@ void TRecListForm::startScan() {
         },
         Qt::QueuedConnection);
   };
-  scanWorker_ = std::make_unique<records::RecListLoadTh>(*medium_.reader, ring, sink);
+  scanWorker_ = std::make_unique<records::RecListLoadTh>(*medium_.reader, ring, sink, scanMode_);
   scanWorker_->start();
   Timer2->start();
 }

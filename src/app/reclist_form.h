@@ -16,6 +16,7 @@
 #include "convert/conversion_queue.h"
 #include "convert/conversion_worker.h"
 #include "records/reclist_medium.h"
+#include "records/reclistloadth.h"
 #include "records/record_list.h"
 
 class QLabel;
@@ -42,12 +43,14 @@ class TRecListForm : public QDialog {
   explicit TRecListForm(QWidget* parent = nullptr);
   ~TRecListForm() override;
 
-  // Shows the window modally for `medium`; returns when it closes.
-  int openFor(card::CardMedium& medium);
+  // Shows the window modally for `medium`; returns when it closes. `thorough` lists the
+  // recordings with the thorough scan (every block read) from the start, as wanted after a
+  // recovery; the context menu item "Полный поиск записей" switches to it later.
+  int openFor(card::CardMedium& medium, bool thorough = false);
   // The same over an already prepared medium view (tests, other front ends).
-  int openWith(const records::RecListMedium& medium);
+  int openWith(const records::RecListMedium& medium, bool thorough = false);
   // Shows the window without waiting for it to close (tests, screenshots).
-  void showFor(const records::RecListMedium& medium);
+  void showFor(const records::RecListMedium& medium, bool thorough = false);
 
   // Test seams: the folder choice (returns the chosen folder, empty when cancelled) and the
   // conversion launcher. Unset, the system folder dialog and the real worker are used.
@@ -68,6 +71,7 @@ class TRecListForm : public QDialog {
   records::ConversionRequest& conversionRequest() { return request_; }
   bool scanRunning() const { return scanWorker_ != nullptr; }
   bool converting() const { return queue_.converting(); }
+  bool thoroughScan() const { return scanMode_ == records::ScanMode::thorough; }
 
   // Saves the window's picture to `path` (the screenshot script sets KORVAN_RECLIST_SNAPSHOT
   // to get one as soon as the scan has ended).
@@ -82,7 +86,9 @@ class TRecListForm : public QDialog {
 
  private:
   void buildControls();
-  void prepare(const records::RecListMedium& medium);
+  void prepare(const records::RecListMedium& medium, bool thorough);
+  void buildFullScanAction();
+  void FullScanClick();
   void FormShow();
   void FormCloseQuery();
   void FormResize();
@@ -152,4 +158,5 @@ class TRecListForm : public QDialog {
   bool syncing_ = false;          // check states are being set by the program
   bool scanCompleted_ = false;    // the last scan reached the ring end without failing
   bool shownOnce_ = false;
+  records::ScanMode scanMode_ = records::ScanMode::probing;
 };

@@ -1,6 +1,6 @@
 // Opening the record list window on the card medium of the card operations window.
 #include "app/reclist_form.h"
 
-int TRecListForm::openFor(card::CardMedium& medium) {
-  return openWith(records::RecListMediumOf(medium));
+int TRecListForm::openFor(card::CardMedium& medium, bool thorough) {
+  return openWith(records::RecListMediumOf(medium), thorough);
 }

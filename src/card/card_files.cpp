@@ -9,6 +9,14 @@ namespace {
 // A partition file entry must be at least 2 MiB and a whole number of MiB.
 bool PassesSizeTest(uint32_t size) { return (size >> 20) >= 2 && size % (1u << 20) == 0; }
 
+// An info file is written raw at its first sector, so it must start on a cluster of the data
+// area and hold at least that one sector; an empty file (first cluster 0) or a damaged entry
+// would otherwise point the write into the FAT or past the volume.
+bool AcceptableInfoFile(const DirEntry& e, const VolumeGeometry& g) {
+  return e.size >= 512 && e.firstCluster >= 2 &&
+         uint64_t(e.firstCluster) < uint64_t(g.clusterCount) + 2;
+}
+
 std::string PartitionKey(int n) {
   char key[32];
   std::snprintf(key, sizeof key, "HCPT%04dHCF ", n);
@@ -21,7 +29,7 @@ std::string PartitionKey(int n) {
 // and HCPT0000 (name + archive attribute, 12 bytes). From HCPT0000 on, every following entry
 // must be the next HCPTnnnn; the chain may continue into the following volume sectors (the
 // cluster chain is not followed). A wrong name, a failed size test or a short read ends the
-// walk; values found before stay.
+// walk; values found before stay. An info file that fails AcceptableInfoFile keeps sector 0.
 CardFileSectors LocateCardFiles(platform::RawVolume& v, const VolumeGeometry& g) {
   CardFileSectors r;
   if (!g.recognised || !g.isFat32) return r;
@@ -40,9 +48,9 @@ CardFileSectors LocateCardFiles(platform::RawVolume& v, const VolumeGeometry& g)
         r.dirRegionSectors += e.size / 512;
         ++expected;
       } else if (key == "HC00INFOHCF ") {
-        r.hc00infoSector = firstSector(e);
+        r.hc00infoSector = AcceptableInfoFile(e, g) ? firstSector(e) : 0;
       } else if (key == "HC01INFOHCF ") {
-        r.hc01infoSector = firstSector(e);
+        r.hc01infoSector = AcceptableInfoFile(e, g) ? firstSector(e) : 0;
       } else if (key == "HCPT0000HCF ") {
         r.hcpt0000Sector = firstSector(e);
         if (!PassesSizeTest(e.size)) return r;

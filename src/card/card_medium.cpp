@@ -42,6 +42,7 @@ void CardMedium::reset() {
   mountPoint.clear();
   cardLength = 0;
   geometry = VolumeGeometry{};
+  volumeKind = VolumeKind::unknown;
   emptyFat32 = marked = false;
   partitionStart = hc00infoSector = hc01infoSector = hcpt0000Sector = dirRegionSectors = 0;
   partFiles.clear();
@@ -105,12 +106,29 @@ bool CardMedium::openVolume(const std::string& path, const OpenOptions& options)
   if (platform::IsBlockDevice(path)) {
     kind = MediumKind::blockDevice;
     devicePath = path;
-    findPartitionStartOnDevice();
+    if (const std::optional<std::string> node = partitionNodeOfWholeDisk(options))
+      return openVolume(*node, options);
+    if (partitionStart == 0) findPartitionStartOnDevice();  // not a window on the disk
   } else {
     openFileImage(options);
   }
   recogniseVolume(path);
   return true;
+}
+
+std::optional<std::string> CardMedium::partitionNodeOfWholeDisk(const OpenOptions& options) {
+  const auto facts = platform::QueryBlockDevice(devicePath);
+  if (!facts || facts->partition != 0) return std::nullopt;
+  base::Sector first{};
+  if (!platform::ReadSectorAt(*volume_, 0, first)) return std::nullopt;
+  const int partition = ChosenPartition(first, options.partition);
+  if (partition == 0) return std::nullopt;  // a volume without partition table, or no FAT one
+  // The partition's own node, so that its mount and raw writes are handled as for any
+  // partition; without one (partition scanning off) a window on the disk, as for an image.
+  if (auto node = platform::PartitionNode(*facts, partition)) return node;
+  diskPath = facts->diskPath;
+  useWindowOnPartition(ReadPartitionTable(first)[size_t(partition - 1)]);
+  return std::nullopt;
 }
 
 void CardMedium::recogniseVolume(const std::string& label) {
@@ -123,10 +141,13 @@ void CardMedium::recogniseVolume(const std::string& label) {
     hcpt0000Sector = found.hcpt0000Sector;
     dirRegionSectors = found.dirRegionSectors;
   }
-  // The hc files: through the mount point of a mounted device, else through our FAT reader.
+  base::Sector boot{};
+  volumeKind = IdentifyVolume(boot, platform::ReadSectorAt(*volume_, 0, boot));
+  // The hc files: through the mount point of a mounted device, else through our FAT reader
+  // (FAT12 and FAT16 too: only the raw walk is limited to FAT32, the file check decides).
   if (!mountPoint.empty()) {
     files_ = std::make_shared<FolderFileSystem>(mountPoint);
-  } else if (geometry.recognised && geometry.isFat32) {
+  } else if (geometry.recognised) {
     auto reader = std::make_shared<Fat32Reader>(volume_, geometry);
     if (reader->ok()) files_ = std::make_shared<FatFileSystem>(reader, label);
   }
@@ -158,18 +179,22 @@ void CardMedium::openFileImage(const OpenOptions& options) {
   base::Sector first{};
   const bool readOk = platform::ReadSectorAt(*volume_, 0, first);
   kind = MediumKind::volumeImage;
-  if (!readOk || IsVolumeBootSector(first) || !HasMbrSignature(first)) return;
-  const int partition = options.partition ? options.partition : FirstFatPartition(first);
-  if (partition < 1 || partition > 4) return;
-  const MbrEntry entry = ReadPartitionTable(first)[size_t(partition - 1)];
-  if (entry.firstSector == 0) return;
+  if (!readOk) return;
+  const int partition = ChosenPartition(first, options.partition);
+  if (partition == 0) return;
   kind = MediumKind::diskImage;
+  useWindowOnPartition(ReadPartitionTable(first)[size_t(partition - 1)]);
+}
+
+void CardMedium::useWindowOnPartition(const MbrEntry& entry) {
   partitionStart = entry.firstSector;
   const uint64_t start = uint64_t(entry.firstSector) * base::kSectorSize;
-  const uint64_t fileBytes = volume_->length();
+  const uint64_t diskBytes = volume_->length();
   uint64_t bytes = uint64_t(entry.sectorCount) * base::kSectorSize;
-  if (start >= fileBytes) bytes = 0;
-  else if (bytes > fileBytes - start) bytes = fileBytes - start;
+  if (start >= diskBytes)
+    bytes = 0;
+  else if (bytes > diskBytes - start)
+    bytes = diskBytes - start;
   volume_ = std::make_shared<platform::WindowVolume>(volume_, start, bytes);
   cardLength = bytes;
 }

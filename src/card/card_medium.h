@@ -13,13 +13,16 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "card/card_file_system.h"
 #include "card/fat_volume.h"
+#include "card/mbr.h"
 #include "card/region_reader.h"
 #include "card/servsectclass.h"
+#include "card/volume_kind.h"
 #include "platform/notice_sink.h"
 #include "platform/raw_volume.h"
 
@@ -78,6 +81,7 @@ class CardMedium {
   bool volumeOpen = false;
   uint64_t cardLength = 0;   // bytes of the volume as reported (0 if unknown)
   VolumeGeometry geometry;   // boot sector values of the volume
+  VolumeKind volumeKind = VolumeKind::unknown;  // what sector 0 shows (image folder: unknown)
   bool emptyFat32 = false;
   bool marked = false;
   uint32_t partitionStart = 0;
@@ -94,13 +98,23 @@ class CardMedium {
 
   // volumeSectors of the geometry, or N_sectors_in_rsr for a marked image folder.
   uint32_t volumeSectors() const { return geometry.volumeSectors; }
+  // Both info files were located raw, so the card service sector can be written (an image
+  // folder is read-only anyway and counts as located).
+  bool serviceSectorLocated() const {
+    return imageMode || (hc00infoSector != 0 && hc01infoSector != 0);
+  }
 
  private:
   bool openVolume(const std::string& path, const OpenOptions& options);
   void recogniseVolume(const std::string& label);
   void finishOpen();
   void findPartitionStartOnDevice();
+  // A whole-disk device with a partition table: the node of its chosen (or first FAT)
+  // partition to open instead, or nullopt after making a window on the disk for it (no node),
+  // or nullopt with nothing changed (no table, not a whole disk).
+  std::optional<std::string> partitionNodeOfWholeDisk(const OpenOptions& options);
   void openFileImage(const OpenOptions& options);
+  void useWindowOnPartition(const MbrEntry& entry);
   void checkFiles();
   void reset();
 

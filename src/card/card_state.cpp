@@ -53,6 +53,9 @@ CardStateInput CardStateInput::FromMedium(const CardMedium& m) {
   in.marked = m.marked;
   in.mediumLabel = MediumLabel(m);
   in.volumeSectors = m.volumeSectors();
+  in.cardLength = m.cardLength;
+  in.volumeKind = m.volumeKind;
+  in.serviceSectorLocated = m.serviceSectorLocated();
   in.N_sectors_in_rsr = m.region.N_sectors_in_rsr;
   in.serviceSector = m.serviceSector;
   return in;
@@ -64,6 +67,28 @@ CardClass ClassOf(const CardStateInput& in) {
   return CardClass::unformatted;
 }
 
+namespace {
+
+// What an unformatted volume holds, when that tells the user something: a file system the
+// recorder cannot use (the exFAT of a new card over 32 GB, NTFS, FAT12/16), or none at all.
+std::string FoundFileSystemLine(VolumeKind kind) {
+  switch (kind) {
+    case VolumeKind::exfat:
+    case VolumeKind::ntfs:
+    case VolumeKind::fat12:
+    case VolumeKind::fat16:
+      return std::string("\nНайдена файловая система ") + VolumeKindName(kind) + ", нужна FAT32.";
+    case VolumeKind::none:
+      return "\nФайловая система не найдена.";
+    case VolumeKind::fat32:
+    case VolumeKind::unknown:
+      break;
+  }
+  return "";
+}
+
+}  // namespace
+
 CardStateView DescribeCardState(const CardStateInput& in) {
   CardStateView v;
   v.cardClass = ClassOf(in);
@@ -71,11 +96,14 @@ CardStateView DescribeCardState(const CardStateInput& in) {
   v.img_f = v.img_a = v.img_t = "EMPTY";
   std::string& text = v.description;
   text = in.imageMode ? "Образ карты памяти" : "Сменный носитель " + in.mediumLabel;
-  const uint64_t volumeBytes = uint64_t(in.volumeSectors) * 512;
+  // A volume whose boot sector gives no size (not FAT at all) shows the device's own length.
+  const uint64_t volumeBytes =
+      in.volumeSectors != 0 ? uint64_t(in.volumeSectors) * 512 : in.cardLength;
   switch (v.cardClass) {
     case CardClass::unformatted:
       v.img_t = "WARNING";
       text += " не форматирован!\nОбъём " + FormatBytes(volumeBytes);
+      text += FoundFileSystemLine(in.volumeKind);
       break;
     case CardClass::empty:
       v.img_t = "WARNING";
@@ -85,6 +113,8 @@ CardStateView DescribeCardState(const CardStateInput& in) {
       text += " размечен.\nПод записи отведено " +
               FormatBytes(uint64_t(in.N_sectors_in_rsr) * 512) + " из " +
               FormatBytes(volumeBytes);
+      if (!in.serviceSectorLocated)
+        text += "\nСлужебный сектор не найден на томе: запись на карту невозможна.";
       const ServiceSector& s = in.serviceSector;
       const uint8_t q = s.av_quality_level();
       v.img_q[0] = "STAR";

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "card/servsectclass.h"
+#include "card/volume_kind.h"
 
 namespace card {
 
@@ -26,6 +27,9 @@ struct CardStateInput {
   bool marked = false;
   std::string mediumLabel;  // device path, with its mount point when mounted
   uint32_t volumeSectors = 0;
+  uint64_t cardLength = 0;  // the size shown when the boot sector gives none (not a FAT volume)
+  VolumeKind volumeKind = VolumeKind::unknown;  // named for a card that is not formatted
+  bool serviceSectorLocated = true;  // false: the info files were not located, writes refused
   uint32_t N_sectors_in_rsr = 0;  // of the medium (the file check), not of the sector
   ServiceSector serviceSector;
 

@@ -43,16 +43,28 @@ uint64_t Fat32Reader::clusterOffset(uint32_t c) const {
 }
 
 std::optional<uint32_t> Fat32Reader::next(uint32_t c) {
-  if (c < fatCacheFirstEntry_ || c >= fatCacheFirstEntry_ + fatCacheEntries_) {
-    const uint64_t first = c - c % (kFatWindowBytes / 4);
-    if (fatCache_.empty()) fatCache_.resize(kFatWindowBytes);
-    const uint64_t offset = uint64_t(g_.fatSector) * base::kSectorSize + first * 4;
-    const size_t got = volume_->read_at(offset, fatCache_);
-    fatCacheFirstEntry_ = first;
-    fatCacheEntries_ = got / 4;
-    if (c >= first + fatCacheEntries_) return std::nullopt;
+  // Byte position of the entry in the FAT: 4 bytes per entry, 2 on FAT16, 1.5 on FAT12.
+  const uint64_t at = g_.isFat32   ? uint64_t(c) * 4
+                      : g_.isFat12 ? uint64_t(c) * 3 / 2
+                                   : uint64_t(c) * 2;
+  const size_t width = g_.isFat32 ? 4 : 2;
+  if (at < fatCacheOffset_ || at + width > fatCacheOffset_ + fatCacheBytes_) {
+    // The window holds a few bytes more, so that a FAT12 entry never straddles its end.
+    if (fatCache_.empty()) fatCache_.resize(kFatWindowBytes + 4);
+    fatCacheOffset_ = at - at % kFatWindowBytes;
+    fatCacheBytes_ =
+        volume_->read_at(uint64_t(g_.fatSector) * base::kSectorSize + fatCacheOffset_, fatCache_);
+    if (at + width > fatCacheOffset_ + fatCacheBytes_) return std::nullopt;
   }
-  return base::load_le32(&fatCache_[size_t(c - fatCacheFirstEntry_) * 4]) & 0x0FFFFFFF;
+  const uint8_t* p = &fatCache_[size_t(at - fatCacheOffset_)];
+  if (g_.isFat32) return base::load_le32(p) & 0x0FFFFFFF;
+  uint32_t v = base::load_le16(p);
+  uint32_t endMark = 0xFFF8;
+  if (g_.isFat12) {
+    v = (c & 1) ? v >> 4 : v & 0x0FFF;
+    endMark = 0xFF8;
+  }
+  return v >= endMark ? kEndOfChain : v;
 }
 
 std::optional<std::vector<FileExtent>> Fat32Reader::Extents(uint32_t firstCluster,
@@ -82,9 +94,22 @@ std::optional<std::vector<FileExtent>> Fat32Reader::Extents(uint32_t firstCluste
   return extents;
 }
 
+std::vector<DirEntry> Fat32Reader::listFixedRoot() {
+  std::vector<DirEntry> files;
+  std::vector<uint8_t> root(size_t(g_.rootDirSectors) * base::kSectorSize);
+  const size_t got = volume_->read_at(uint64_t(g_.rootDirSector) * base::kSectorSize, root);
+  for (size_t off = 0; off + 32 <= got; off += 32) {
+    const DirEntry e = DecodeDirEntry(std::span(root).subspan(off).first<32>(), false);
+    if (e.isEnd()) break;
+    if (e.isFile()) files.push_back(e);
+  }
+  return files;
+}
+
 std::vector<DirEntry> Fat32Reader::ListRoot() {
   std::vector<DirEntry> files;
   if (!ok()) return files;
+  if (!g_.isFat32) return listFixedRoot();
   std::vector<uint8_t> cluster(static_cast<size_t>(clusterBytes()));
   uint32_t c = g_.rootCluster;
   // The root directory chain is followed at most as far as the volume has clusters.

@@ -1,6 +1,7 @@
-// Our own read-only FAT32 reader: the root directory's 8.3 entries, cluster chains, and a
-// file's bytes through a read-ahead buffer. It lets the hc files of an image file or an
-// unmounted device be read without mounting anything. Never writes.
+// Our own read-only FAT reader (FAT32, and FAT16 and FAT12 as well): the root directory's 8.3
+// entries, cluster chains, and a file's bytes through a read-ahead buffer. It lets the hc
+// files of an image file or an unmounted device be read without mounting anything, so the
+// file check decides whether a card is marked whatever its FAT type. Never writes.
 //
 // Fat32Reader is internally locked, so any thread may call it. A FatFile belongs to one
 // caller at a time (the partition-file reader holds its own lock around it).
@@ -47,9 +48,9 @@ class FatFile final : public ReadAheadFile {
 
 class Fat32Reader {
  public:
-  // `g` must describe a recognised FAT32 volume (ok() tells).
+  // `g` must describe a recognised FAT volume with clusters (ok() tells).
   Fat32Reader(std::shared_ptr<platform::RawVolume> volume, const VolumeGeometry& g);
-  bool ok() const { return g_.recognised && g_.isFat32 && g_.clusterCount > 0; }
+  bool ok() const { return g_.recognised && g_.clusterCount > 0; }
   const VolumeGeometry& geometry() const { return g_; }
   const std::shared_ptr<platform::RawVolume>& volume() const { return volume_; }
 
@@ -61,8 +62,11 @@ class Fat32Reader {
   std::optional<std::vector<FileExtent>> Extents(uint32_t firstCluster, uint64_t bytes);
 
  private:
-  // FAT entry of cluster c (masked to 28 bits); nullopt when the FAT cannot be read.
+  // FAT entry of cluster c (masked to 28 bits; end-of-chain marks of FAT12/16 are widened to
+  // FAT32's); nullopt when the FAT cannot be read.
   std::optional<uint32_t> next(uint32_t c);
+  // The fixed root directory region of FAT12/16 (FAT32 keeps its root in a cluster chain).
+  std::vector<DirEntry> listFixedRoot();
   bool validCluster(uint32_t c) const { return c >= 2 && uint64_t(c) < uint64_t(g_.clusterCount) + 2; }
   uint64_t clusterOffset(uint32_t c) const;
   uint64_t clusterBytes() const { return uint64_t(g_.sectorsPerCluster) * base::kSectorSize; }
@@ -71,8 +75,8 @@ class Fat32Reader {
   VolumeGeometry g_;
   std::mutex mutex_;
   std::vector<uint8_t> fatCache_;  // one window of the first FAT
-  uint64_t fatCacheFirstEntry_ = 0;
-  size_t fatCacheEntries_ = 0;
+  uint64_t fatCacheOffset_ = 0;    // byte offset of the window within the FAT
+  size_t fatCacheBytes_ = 0;
 };
 
 }  // namespace card

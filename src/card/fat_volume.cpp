@@ -1,6 +1,7 @@
 #include "card/fat_volume.h"
 
 #include "base/endian.h"
+#include "card/volume_kind.h"
 
 namespace card {
 
@@ -13,6 +14,8 @@ VolumeGeometry ParseBootSector(const base::Sector& b) {
   g.bytesPerSector = load_le16(p + 0x0B);
   g.sectorsPerCluster = p[0x0D];
   if (g.bytesPerSector != 512 || g.sectorsPerCluster == 0) return g;
+  // NTFS keeps FAT-like values at these offsets; neither it nor exFAT is a FAT volume.
+  if (IsForeignBootSector(b)) return g;
   g.recognised = true;
   g.reservedSectors = load_le16(p + 0x0E);
   g.fatCount = p[0x10];

@@ -13,7 +13,7 @@
 namespace card {
 
 struct VolumeGeometry {
-  bool recognised = false;  // 512 bytes per sector and a non-zero cluster size
+  bool recognised = false;  // 512 bytes per sector, a non-zero cluster size, not exFAT/NTFS
   int bytesPerSector = 0, sectorsPerCluster = 0, reservedSectors = 0, fatCount = 0;
   int rootEntries = 0;
   bool isFat32 = false;  // rootEntries == 0

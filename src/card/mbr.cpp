@@ -33,6 +33,13 @@ int FirstFatPartition(const base::Sector& s) {
   return 0;
 }
 
+int ChosenPartition(const base::Sector& s, int requested) {
+  if (IsVolumeBootSector(s) || !HasMbrSignature(s)) return 0;
+  const int partition = requested ? requested : FirstFatPartition(s);
+  if (partition < 1 || partition > 4) return 0;
+  return ReadPartitionTable(s)[size_t(partition - 1)].firstSector != 0 ? partition : 0;
+}
+
 uint32_t PartitionStartFromMbr(const base::Sector& s, bool readOk, int partition,
                                platform::NoticeSink& notices) {
   if (readOk && !HasMbrSignature(s))

@@ -28,6 +28,12 @@ bool IsFatPartitionType(uint8_t type);
 // 1-based number of the first FAT partition with a non-zero start; 0 when none.
 int FirstFatPartition(const base::Sector& s);
 
+// The partition of a disk whose sector 0 is `s` that holds the card volume: `requested`
+// (1-based) when non-zero, else the first FAT partition; 0 when `s` is a volume boot sector,
+// lacks the MBR signature, or the partition is outside 1..4 or starts at sector 0. Whole-disk
+// image files and whole-disk devices both go by this rule.
+int ChosenPartition(const base::Sector& s, int requested);
+
 // Where the volume of partition `partition` (1-based) starts on a disk whose sector 0 is `s`
 // (`readOk`: 512 bytes arrived). Raises "ERROR OPENING MEDIA: BIOS SIGNATURE NOT FOUND IN MBR"
 // when the signature is missing and goes on regardless. A volume boot sector gives 0. A

@@ -82,9 +82,10 @@ std::string RangeBaseName(const std::string& dir, const records::TRecord& r) {
   }
 }
 
-std::vector<records::TRecord> ScanRecords(card::CardMedium& medium, bool& failed) {
-  records::WholeRingScan scan = records::ScanWholeRing(
-      *medium.regionReader(), {medium.N_s_s, medium.s_s_bgn, medium.s_s_end});
+std::vector<records::TRecord> ScanRecords(card::CardMedium& medium, bool thorough, bool& failed) {
+  records::WholeRingScan scan =
+      records::ScanWholeRing(*medium.regionReader(), records::ScanRingOf(medium),
+                             thorough ? records::ScanMode::thorough : records::ScanMode::probing);
   failed = scan.failed;
   return std::move(scan.records);
 }
@@ -205,7 +206,7 @@ int RunConvert(const Args& args) {
     return Fail(1, "the card is not marked: it holds no recordings");
 
   bool scanFailed = false;
-  const std::vector<records::TRecord> recs = ScanRecords(medium, scanFailed);
+  const std::vector<records::TRecord> recs = ScanRecords(medium, options->thorough, scanFailed);
   if (scanFailed)
     std::fprintf(stderr, "korvan-cli: the scan stopped at an unreadable block; %zu recordings "
                  "listed before it\n", recs.size());

@@ -29,6 +29,13 @@ nlohmann::ordered_json InfoJson(const card::CardMedium& m, const card::CardState
   j["hc01infoSector"] = m.hc01infoSector;
   j["hcpt0000Sector"] = m.hcpt0000Sector;
   j["dirRegionSectors"] = m.dirRegionSectors;
+  // What sector 0 of the volume shows ("FAT32", "exFAT", "NTFS", "none" for a blank one,
+  // "unknown"), and whether the info files were located so that writes can reach them.
+  const char* fileSystem = card::VolumeKindName(m.volumeKind);
+  j["fileSystem"] = *fileSystem                              ? fileSystem
+                    : m.volumeKind == card::VolumeKind::none ? "none"
+                                                             : "unknown";
+  j["serviceSectorLocated"] = m.serviceSectorLocated();
   j["N_rsf"] = m.region.N_rsf;
   j["N_sectors_in_standard_rsf"] = m.region.N_sectors_in_standard_rsf;
   j["N_sectors_in_the_last_rsf"] = m.region.N_sectors_in_the_last_rsf;

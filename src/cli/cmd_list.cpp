@@ -1,6 +1,7 @@
-// korvan-cli list MEDIUM [--json]: the recordings of a card, found by the same probing scan as
-// the record list window. Plain output: "index<TAB>list line" per recording. A scan that stops
-// on an unreadable or malformed block still prints what it found, then fails.
+// korvan-cli list MEDIUM [--json] [--thorough]: the recordings of a card, found by the same
+// probing scan as the record list window, or with --thorough by reading every block's
+// information sector. Plain output: "index<TAB>list line" per recording. A scan that stops on
+// an unreadable or malformed block still prints what it found, then fails.
 #include <cstdio>
 
 #include <nlohmann/json.hpp>
@@ -16,7 +17,7 @@ namespace cli {
 
 namespace {
 
-constexpr const char* kUsage = "usage: korvan-cli list MEDIUM [--json]";
+constexpr const char* kUsage = "usage: korvan-cli list MEDIUM [--json] [--thorough]";
 
 struct ScanOutcome {
   std::vector<records::TRecord> records;
@@ -29,12 +30,11 @@ bool HasRecordings(const card::ServiceSector& s) {
   return s.rec_end_sectnum() != card::kUnsetPointer && s.rec_end_sectnum() != s.rec_bgn_sectnum();
 }
 
-ScanOutcome ScanMedium(const card::CardMedium& medium) {
+ScanOutcome ScanMedium(const card::CardMedium& medium, records::ScanMode mode) {
   ScanOutcome out;
   card::RegionReader& reader = *medium.regionReader();
   reader.reset_reads();
-  records::WholeRingScan scan =
-      records::ScanWholeRing(reader, {medium.N_s_s, medium.s_s_bgn, medium.s_s_end});
+  records::WholeRingScan scan = records::ScanWholeRing(reader, records::ScanRingOf(medium), mode);
   out.records = std::move(scan.records);
   out.failed = scan.failed;
   out.reads = reader.reads();
@@ -68,9 +68,12 @@ nlohmann::ordered_json ListJson(const ScanOutcome& scan) {
 int RunList(const Args& args) {
   std::string path;
   bool json = false;
+  records::ScanMode mode = records::ScanMode::probing;
   for (const std::string& a : args) {
     if (a == "--json")
       json = true;
+    else if (a == "--thorough")
+      mode = records::ScanMode::thorough;
     else if (path.empty() && !a.empty() && a[0] != '-')
       path = a;
     else
@@ -85,7 +88,7 @@ int RunList(const Args& args) {
     return Fail(1, "'" + path + "' is not a marked card (no hc files)");
 
   ScanOutcome scan;
-  if (HasRecordings(medium.serviceSector)) scan = ScanMedium(medium);
+  if (HasRecordings(medium.serviceSector)) scan = ScanMedium(medium, mode);
   if (json) {
     std::printf("%s\n", ListJson(scan)
                             .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)

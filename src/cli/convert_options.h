@@ -1,6 +1,7 @@
 // Arguments of `korvan-cli convert MEDIUM OUTDIR [--records 0,2,5 | --all]
-// [--range FIRST_SECTOR LAST_SECTOR --record N]`, parsed without touching the medium.
-// Without a selection every recording is converted. Any thread.
+// [--range FIRST_SECTOR LAST_SECTOR --record N] [--thorough]`, parsed without touching the
+// medium. Without a selection every recording is converted; --thorough lists the recordings
+// with the thorough scan (every block read) before choosing. Any thread.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +21,7 @@ struct ConvertOptions {
   bool range = false;             // --range: one range of one recording
   int64_t rangeFirst = 0, rangeLast = 0;
   size_t rangeRecord = 0;
+  bool thorough = false;  // --thorough: the recordings come from the thorough scan
 };
 
 // The options, or nothing after printing the usage error (exit status 2).

@@ -24,7 +24,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"info", cli::RunInfo, "info MEDIUM [--json]"},
-    {"list", cli::RunList, "list MEDIUM [--json]"},
+    {"list", cli::RunList, "list MEDIUM [--json] [--thorough]"},
     {"convert", cli::RunConvert,
      "convert MEDIUM OUTDIR [--records 0,2,5 | --all] [--range FIRST LAST --record N]"},
     {"verify", cli::RunVerify, "verify FILE.mp4 [--json]"},

@@ -46,6 +46,20 @@ std::optional<BlockDeviceFacts> DescribeBlockDevice(dev_t device, const std::str
   return f;
 }
 
+std::optional<std::string> PartitionNode(const BlockDeviceFacts& disk, int partition,
+                                         const std::string& sysRoot, const std::string& devRoot) {
+  std::error_code ec;
+  const fs::path folder = fs::canonical(sysRoot + "/class/block/" + disk.name, ec);
+  if (ec) return std::nullopt;
+  const std::string wanted = std::to_string(partition);
+  for (const fs::directory_entry& child : fs::directory_iterator(folder, ec)) {
+    if (ReadSysfsLine((child.path() / "partition").string()) != wanted) continue;
+    const std::string node = devRoot + "/" + child.path().filename().string();
+    if (IsBlockDevice(node)) return node;
+  }
+  return std::nullopt;
+}
+
 std::optional<BlockDeviceFacts> QueryBlockDevice(const std::string& path,
                                                  const std::string& sysRoot,
                                                  const std::string& devRoot) {

@@ -33,6 +33,13 @@ std::optional<BlockDeviceFacts> DescribeBlockDevice(dev_t device,
                                                     const std::string& sysRoot = "/sys",
                                                     const std::string& devRoot = "/dev");
 
+// The node of partition `partition` (1-based) of whole disk `disk`, found among the disk's
+// sysfs children by their `partition` number; nullopt when the kernel shows no such partition
+// (partition scanning off, as on a loop device attached without it).
+std::optional<std::string> PartitionNode(const BlockDeviceFacts& disk, int partition,
+                                         const std::string& sysRoot = "/sys",
+                                         const std::string& devRoot = "/dev");
+
 // First line of a small sysfs text file, without the newline; nullopt when unreadable.
 std::optional<std::string> ReadSysfsLine(const std::string& path);
 

@@ -1,6 +1,7 @@
 #include "records/reclist_medium.h"
 
 #include "card/card_medium.h"
+#include "records/scan_ring.h"
 
 namespace records {
 
@@ -12,6 +13,7 @@ RecListMedium RecListMediumOf(card::CardMedium& medium) {
   m.N_s_s = medium.N_s_s;
   m.s_s_bgn = medium.s_s_bgn;
   m.s_s_end = medium.s_s_end;
+  m.ringFull = RingIsFull(medium.serviceSector);
   m.writeServiceSector = [&medium] { return medium.WriteCardServiceSector(); };
   m.makeWritable = [&medium](RecListMedium& view) {
     if (medium.imageMode) return false;

@@ -24,6 +24,7 @@ struct RecListMedium {
   card::ServiceSector* serviceSector = nullptr;  // the medium's working copy
   bool imageMode = false;                        // a card image folder: never written
   uint32_t N_s_s = 0, s_s_bgn = 0, s_s_end = 0;
+  bool ringFull = false;  // the ring is full and has wrapped (see records::RingIsFull)
   // Stores *serviceSector on the card; false when refused (read-only) or failed.
   std::function<bool()> writeServiceSector;
   // Makes the medium accept writes: a medium opened for reading is opened again for writing,

@@ -15,8 +15,9 @@ constexpr uint32_t kStartSearchCap = 16;
 
 }  // namespace
 
-RecListLoadTh::RecListLoadTh(card::RegionReader& reader, ScanRing ring, RecordSink sink)
-    : reader_(reader), ring_(ring), blocks_{ring.N_s_s}, sink_(std::move(sink)) {}
+RecListLoadTh::RecListLoadTh(card::RegionReader& reader, ScanRing ring, RecordSink sink,
+                             ScanMode mode)
+    : reader_(reader), ring_(ring), blocks_{ring.N_s_s}, mode_(mode), sink_(std::move(sink)) {}
 
 RecListLoadTh::~RecListLoadTh() {
   request_terminate();
@@ -78,21 +79,32 @@ RecListLoadTh::Step RecListLoadTh::read(uint32_t block) {
 }
 
 void RecListLoadTh::set_position(uint32_t pos) {
-  // Held below scanTotal: the window takes equality as the end of the scan.
-  const int64_t d = blocks_.distance(ring_.s_s_bgn, pos);
+  // Held below scanTotal: the window takes equality as the end of the scan. On a full ring
+  // the end block is the start block, a whole ring away.
+  int64_t d = blocks_.distance(ring_.s_s_bgn, pos);
+  if (d == 0 && ring_.full) d = ring_.N_s_s;
   scanPosition = int32_t(std::min<int64_t>(d, int64_t(scanTotal.load()) - 1));
 }
 
 RecListLoadTh::Step RecListLoadTh::scan() {
-  const uint32_t n = ring_.N_s_s, end = ring_.s_s_end;
+  if (const Step s = begin_scan(); s != Step::ok) return s;
+  return mode_ == ScanMode::thorough ? scan_thorough() : scan_probing();
+}
+
+RecListLoadTh::Step RecListLoadTh::begin_scan() {
+  const uint32_t n = ring_.N_s_s;
   // Pointers outside the ring come from a damaged service sector: nothing can be scanned.
-  if (n == 0 || ring_.s_s_bgn >= n || end >= n) return Step::failed;
-  scanTotal = int32_t(blocks_.distance(ring_.s_s_bgn, end));
+  if (n == 0 || ring_.s_s_bgn >= n || ring_.s_s_end >= n) return Step::failed;
+  if (ring_.full && ring_.s_s_bgn != ring_.s_s_end) return Step::failed;
+  scanTotal = int32_t(RingBlocksToScan(ring_));
   scanPosition = 0;
   scanFailed = false;
-  // Start and end in one block: no block lies after the start, nothing is recorded.
-  if (scanTotal.load() == 0) return Step::ring_end;
+  // Start and end in one block of a ring that is not full: nothing is recorded.
+  return scanTotal.load() == 0 ? Step::ring_end : Step::ok;
+}
 
+RecListLoadTh::Step RecListLoadTh::scan_probing() {
+  const uint32_t end = ring_.s_s_end;
   uint32_t pos = ring_.s_s_bgn;  // the ring start block itself is never examined
   for (;;) {
     pos = blocks_.advance(pos, 1);

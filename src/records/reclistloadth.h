@@ -1,7 +1,11 @@
 // RecListLoadTh: the record scan worker. Walks the block ring from the block after s_s_bgn to
-// s_s_end, finds the first and last block of every recording with a probing search that reads
-// one information sector per probe, and hands each recording to the sink as soon as its last
-// block is known (in ring order, oldest first).
+// s_s_end (once round a full ring), finds the first and last block of every recording with a
+// probing search that reads one information sector per probe, and hands each recording to the
+// sink as soon as its last block is known (in ring order, oldest first).
+//
+// The thorough mode reads every block's information sector in order instead. It costs one read
+// per block but lists recordings shorter than a probe step that lie between two gaps, which the
+// probing search jumps over; after a recovery it is what finds everything still on the card.
 //
 // Threads: start() runs the scan on its own std::thread at idle priority (run() may also be
 // called directly, for a synchronous scan). The status fields are written only by the worker
@@ -23,6 +27,7 @@
 #include "card/region_reader.h"
 #include "records/block_ring.h"
 #include "records/read_info_sector.h"
+#include "records/scan_ring.h"
 #include "records/trecord.h"
 
 namespace records {
@@ -30,15 +35,12 @@ namespace records {
 // Receives each recording found; called on the worker thread.
 using RecordSink = std::function<void(const TRecord&)>;
 
-struct ScanRing {
-  uint32_t N_s_s = 0;    // blocks in the record region
-  uint32_t s_s_bgn = 0;  // ring start block (never examined itself)
-  uint32_t s_s_end = 0;  // ring end block (the last block that may hold a recording)
-};
+enum class ScanMode { probing, thorough };
 
 class RecListLoadTh {
  public:
-  RecListLoadTh(card::RegionReader& reader, ScanRing ring, RecordSink sink);
+  RecListLoadTh(card::RegionReader& reader, ScanRing ring, RecordSink sink,
+                ScanMode mode = ScanMode::probing);
   ~RecListLoadTh();
   RecListLoadTh(const RecListLoadTh&) = delete;
   RecListLoadTh& operator=(const RecListLoadTh&) = delete;
@@ -64,6 +66,9 @@ class RecListLoadTh {
   enum class Step { ok, ring_end, failed, terminated };
 
   Step scan();
+  Step begin_scan();
+  Step scan_probing();
+  Step scan_thorough();
   Step read(uint32_t block);
   Step find_next_start(uint32_t& pos);
   Step find_last_block(const TRecord& rec, uint32_t& pos, card::ServiceSector& ess);
@@ -74,6 +79,7 @@ class RecListLoadTh {
   card::RegionReader& reader_;
   const ScanRing ring_;
   const BlockRing blocks_;
+  const ScanMode mode_;
   RecordSink sink_;
   InfoSectorRead current_;  // the sector last read, reused for every probe
 

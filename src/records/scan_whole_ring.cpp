@@ -4,11 +4,12 @@
 
 namespace records {
 
-WholeRingScan ScanWholeRing(card::RegionReader& reader, ScanRing ring) {
+WholeRingScan ScanWholeRing(card::RegionReader& reader, ScanRing ring, ScanMode mode) {
   RecordList list;
   WholeRingScan out;
   {
-    RecListLoadTh worker(reader, ring, [&list](const TRecord& r) { list.append(r); });
+    RecListLoadTh worker(
+        reader, ring, [&list](const TRecord& r) { list.append(r); }, mode);
     worker.start();
     worker.wait_over();
     out.failed = worker.scanFailed;

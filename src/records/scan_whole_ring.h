@@ -16,6 +16,7 @@ struct WholeRingScan {
   bool failed = false;           // the scan stopped on an unreadable or malformed block
 };
 
-WholeRingScan ScanWholeRing(card::RegionReader& reader, ScanRing ring);
+WholeRingScan ScanWholeRing(card::RegionReader& reader, ScanRing ring,
+                            ScanMode mode = ScanMode::probing);
 
 }  // namespace records

@@ -64,12 +64,48 @@ TEST(BlockDeviceMedium, OpensAnUnmountedPartitionThroughOurFatReader) {
   ASSERT_TRUE(m.OpenMedium(part));
   EXPECT_EQ(m.serviceSector.rec_end_sectnum(), 0x12345678u);
 
-  // The whole disk holds a partition table, not a volume: it starts at 0, with a notice.
+  // The whole disk holds a partition table: like a whole-disk image file it opens its first
+  // FAT partition, here through the partition's own node.
   ASSERT_TRUE(m.OpenMedium(loop.disk()));
-  EXPECT_EQ(m.partitionStart, 0u);
-  EXPECT_FALSE(m.marked);
-  ASSERT_EQ(sink.texts.size(), 1u);
-  EXPECT_EQ(sink.texts[0], "ERROR OPENING MEDIA: CANNOT GET DEVICE NUMBER");
+  EXPECT_EQ(m.kind, card::MediumKind::blockDevice);
+  EXPECT_EQ(m.devicePath, part);
+  EXPECT_EQ(m.partitionStart, 8192u);
+  EXPECT_TRUE(m.marked);
+  EXPECT_EQ(m.serviceSector.rec_end_sectnum(), 0x12345678u);
+  EXPECT_TRUE(sink.texts.empty());
+}
+
+TEST(BlockDeviceMedium, AWholeDiskWithoutPartitionNodesOpensItsPartitionInPlace) {
+  if (!testsupport::HaveFatTools()) GTEST_SKIP() << "dosfstools/mtools missing";
+  TempDir dir;
+  card::ServiceSector ss;
+  card::InitServiceSector(ss, card::RegionGeometry{1, 8192, 8192, 8192});
+  ASSERT_TRUE(
+      testsupport::MakeMarkedVolume(dir / "vol.img", dir.path(), 66000, {4 << 20}, 1 << 20,
+                                    std::vector<uint8_t>(ss.bytes().begin(), ss.bytes().end())));
+  ASSERT_TRUE(testsupport::MakeDiskImage(
+      dir / "disk.img", 80, "start=2048, size=4096, type=83\\nstart=8192, size=132000, type=c",
+      dir / "vol.img", 8192));
+  testsupport::LoopDevice loop(dir / "disk.img", false);  // no partition scanning
+  if (!loop.ok()) GTEST_SKIP() << "no loop device available";
+  if (platform::IsBlockDevice(loop.partition(1))) GTEST_SKIP() << "partitions were scanned";
+
+  RecordingSink sink;
+  card::CardMedium m(sink);
+  ASSERT_TRUE(m.OpenMedium(loop.disk(), card::OpenOptions{.writable = true}));
+  EXPECT_EQ(m.kind, card::MediumKind::blockDevice);
+  EXPECT_EQ(m.devicePath, loop.disk());
+  EXPECT_EQ(m.partitionStart, 8192u);  // the second entry: the first FAT partition
+  EXPECT_EQ(m.cardLength, 132000u * 512);
+  EXPECT_TRUE(m.marked);
+  EXPECT_EQ(m.serviceSector.bytes(), ss.bytes());
+  base::Sector s{};
+  EXPECT_EQ(m.ReadRegionSector(8191, s), card::RegionReadResult::ok);
+  m.serviceSector.set_rec_end_sectnum(0x2345);
+  ASSERT_TRUE(m.WriteCardServiceSector());
+  ASSERT_TRUE(m.OpenMedium(loop.disk()));
+  EXPECT_EQ(m.serviceSector.rec_end_sectnum(), 0x2345u);
+  EXPECT_TRUE(sink.texts.empty());
 }
 
 TEST(BlockDeviceMedium, AMountedVolumeIsReadThroughItsMountPoint) {

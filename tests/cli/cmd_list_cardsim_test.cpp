@@ -129,3 +129,26 @@ TEST(CliListOnSimulatedCards, VolumeImageReadThroughTheFatReader) {
   ASSERT_TRUE(card.ok) << card.error;
   ExpectListed(ListJson(image), card);
 }
+
+TEST(CliListOnSimulatedCards, ThoroughListsTheSameOnTheDemoCard) {
+  TempDir tmp;
+  cardsim::Scenario s = cardsim::DemoScenario();
+  s.info_only = true;
+  const auto card = cardsim::WriteCardToFolder(s, tmp / "demo");
+  ASSERT_TRUE(card.ok) << card.error;
+  ExpectListed(ListJson(std::string(tmp / "demo") + " --thorough"), card);
+}
+
+TEST(CliListOnSimulatedCards, ThoroughFindsTheShortRecordingBetweenGaps) {
+  TempDir tmp;
+  cardsim::Scenario s;
+  s.info_only = true;
+  s.partition_file_bytes = {32u << 20};
+  s.recordings = {{.blocks = 40}, {.blocks = 2, .gap_blocks = 4}, {.blocks = 40, .gap_blocks = 14}};
+  const auto card = cardsim::WriteCardToFolder(s, tmp / "gaps");
+  ASSERT_TRUE(card.ok) << card.error;
+  const nlohmann::json probing = ListJson(tmp / "gaps");
+  ASSERT_FALSE(probing.is_discarded());
+  EXPECT_EQ(probing["records"].size(), 2u);  // the probing search jumps over the short one
+  ExpectListed(ListJson(std::string(tmp / "gaps") + " --thorough"), card);
+}

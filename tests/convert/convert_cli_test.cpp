@@ -35,4 +35,5 @@ TEST(ConvertCli, MissingOutputFolderOrUnmarkedMediumExitsWith1) {
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.output.find("does not exist"), std::string::npos) << missing.output;
   EXPECT_EQ(Convert(d + " " + d), 1) << "an empty folder is no card";
+  EXPECT_EQ(Convert(d + " " + d + " --thorough"), 1) << "--thorough is an option, not bad usage";
 }

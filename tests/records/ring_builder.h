@@ -126,14 +126,14 @@ struct ScanResult {
 };
 
 // Runs the worker on its thread until the scan is over, then terminates it.
-inline ScanResult ScanWith(card::RegionReader& region, uint32_t bgn, uint32_t end,
-                           uint32_t ringBlocks) {
+inline ScanResult ScanRingIn(card::RegionReader& region, records::ScanRing ring,
+                             records::ScanMode mode = records::ScanMode::probing) {
   region.reset_reads();
   records::RecordList list;
   ScanResult r;
   {
-    records::RecListLoadTh worker(region, {ringBlocks, bgn, end},
-                                  [&](const records::TRecord& rec) { list.append(rec); });
+    records::RecListLoadTh worker(
+        region, ring, [&](const records::TRecord& rec) { list.append(rec); }, mode);
     worker.start();
     worker.wait_over();
     r.failed = worker.scanFailed;
@@ -143,6 +143,11 @@ inline ScanResult ScanWith(card::RegionReader& region, uint32_t bgn, uint32_t en
   r.records = list.snapshot();
   r.reads = region.reads();
   return r;
+}
+
+inline ScanResult ScanWith(card::RegionReader& region, uint32_t bgn, uint32_t end,
+                           uint32_t ringBlocks) {
+  return ScanRingIn(region, {ringBlocks, bgn, end});
 }
 
 inline ScanResult Scan(card::RegionReader& region, uint32_t bgn, uint32_t end) {
