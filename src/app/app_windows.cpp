@@ -6,6 +6,8 @@
 #include "app/ss_list_form.h"
 #include "app/reclist_form.h"
 #include "app/rec_preview_form.h"
+#include "app/card_prep_actions.h"
+#include "app/settings_form.h"
 
 namespace app {
 
@@ -27,10 +29,15 @@ void CreateWindows(platform::NoticeSink& notices) {
   w.recList = std::make_unique<TRecListForm>();
   w.blockList = std::make_unique<TBlockListForm>();
   w.ssList = std::make_unique<TssList>();
+  w.settings = std::make_unique<TSettingsForm>();
   w.main->setCardOpForm(w.cardOp.get());
   w.cardOp->setServiceList(w.ssList.get());
   CardActions actions;
   actions.records = [](TCardOpForm& form) { Instance().recList->openFor(form.medium()); };
+  actions.settings = [](TCardOpForm& form) { SettingsAction(*Instance().settings, form); };
+  actions.clear = ClearCardAction;
+  actions.erase = EraseCardAction;
+  actions.recover = RecoverRecordsAction;
   w.cardOp->setActions(std::move(actions));
   w.recPreview = std::make_unique<TRecPreviewForm>();
   w.recList->setPreviewOpener([](TRecListForm& list) { Instance().recPreview->openFor(list); });
@@ -39,6 +46,7 @@ void CreateWindows(platform::NoticeSink& notices) {
 void DestroyWindows() {
   AppWindows& w = Instance();
   w.recPreview.reset();
+  w.settings.reset();
   w.ssList.reset();
   w.blockList.reset();
   w.recList.reset();

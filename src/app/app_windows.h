@@ -16,6 +16,7 @@ namespace app {
 class TBlockListForm;
 class TCardOpForm;
 class TRemovableDrivesSelectForm;
+class TSettingsForm;
 class TssList;
 
 struct AppWindows {
@@ -25,6 +26,7 @@ struct AppWindows {
   std::unique_ptr<TBlockListForm> blockList;
   std::unique_ptr<TssList> ssList;
   std::unique_ptr<TRecPreviewForm> recPreview;
+  std::unique_ptr<TSettingsForm> settings;
 };
 
 // Creates the windows; `notices` must outlive them.

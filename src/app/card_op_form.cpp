@@ -294,6 +294,16 @@ void TCardOpForm::Button4Click() {
   accept();
 }
 
+void TCardOpForm::CloseForReopen() {
+  medium_.CloseMedium();
+  shown_ = false;
+  if (poll_) {
+    poll_->autoOpen = true;
+    poll_->exitOnClose = false;
+  }
+  accept();
+}
+
 void TCardOpForm::UsageClick() {
   showFree_ = !showFree_;
   ShowUsage();

@@ -42,6 +42,9 @@ class TCardOpForm final : public QDialog {
   // Opens the medium again, sets the buttons and draws the card state. False when the medium
   // could not be opened (the window then closes itself).
   bool Reopen();
+  // Closes the window and tells the main window to open the card again by itself (after a
+  // recovery): autoOpen on, exitOnClose off.
+  void CloseForReopen();
   void ShowCardState();
   void ShowUsage();
 

@@ -17,6 +17,10 @@ int RunBlocks(const Args& args);
 int RunBatteryLog(const Args& args);
 int RunTelemetry(const Args& args);
 int RunFrame(const Args& args);
+int RunSettings(const Args& args);
+int RunClear(const Args& args);
+int RunErase(const Args& args);
+int RunRecover(const Args& args);
 
 // Prints "korvan-cli: <message>" on stderr and returns `status`.
 int Fail(int status, const std::string& message);

@@ -33,6 +33,10 @@ const Command kCommands[] = {
     {"battery-log", cli::RunBatteryLog, "battery-log MEDIUM RECORD OUTDIR"},
     {"telemetry", cli::RunTelemetry, "telemetry MEDIUM RECORD OUTDIR [--range FIRST LAST]"},
     {"frame", cli::RunFrame, "frame MEDIUM RECORD POSITION OUT.png [--map]"},
+    {"settings", cli::RunSettings, "settings MEDIUM [--json] [--set KEY=VALUE... [--yes]]"},
+    {"clear", cli::RunClear, "clear MEDIUM [--yes]"},
+    {"erase", cli::RunErase, "erase MEDIUM [--yes]"},
+    {"recover", cli::RunRecover, "recover MEDIUM [--yes]"},
 };
 
 int Usage(FILE* out) {
