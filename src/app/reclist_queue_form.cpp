@@ -78,7 +78,16 @@ void TRecListForm::Timer1Timer() {
       request_ = records::WholeRecordRequest(action.record, *record, outputDir_);
       convWorker_ = launch(request_, *record);
     }
-    if (convWorker_) return;
+    if (convWorker_) {
+      // Go on as soon as this worker reports done or failed; the timer only shows progress.
+      records::ConversionWorker* const started = convWorker_.get();
+      convWorker_->set_finished_callback([this, started] {
+        QMetaObject::invokeMethod(this, [this, started] {
+          if (convWorker_.get() == started) Timer1Timer();
+        }, Qt::QueuedConnection);
+      });
+      return;
+    }
     queue_.stop();  // the worker could not start: end the queue like a failed conversion
     action.kind = records::QueueAction::failed;
     action.errorCode = -1;

@@ -153,9 +153,11 @@ int RunJobs(card::RegionReader& region, const std::vector<Job>& jobs) {
       std::lock_guard lock(pathsMutex);
       paths.push_back(p);
     });
+    worker.set_idle_priority(false);  // the user waits on nothing else
     worker.start();
-    while (!worker.done && !worker.failed && !gInterrupted) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // Wakes the moment the worker reports done or failed; the timeout only refreshes the
+    // progress line and notices Ctrl+C.
+    while (!worker.wait_finished(std::chrono::milliseconds(100)) && !gInterrupted) {
       flushPaths();
       if (!terminal) continue;
       const double seconds =
@@ -171,11 +173,14 @@ int RunJobs(card::RegionReader& region, const std::vector<Job>& jobs) {
     // Done, failed or cancelled: the worker ends once asked (a cancel seen while muxing
     // still finishes that part).
     worker.request_terminate();
-    while (!worker.ended()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    worker.join();
     const bool failed = worker.failed, done = worker.done;
     const int code = worker.errorCode;
     flushPaths();
     if (terminal) std::fputs("\r\x1b[K", stderr);
+    for (const convert::StreamGap& gap : worker.gaps())
+      std::fprintf(stderr, "korvan-cli: recording %zu: damaged stream, sectors %d to %d skipped\n",
+                   job.index, gap.fromSector, gap.toSector);
     if (failed)
       return Fail(1, "conversion of recording " + std::to_string(job.index) +
                          " failed: error " + std::to_string(code));

@@ -1,0 +1,25 @@
+// Writes the .mp4 of one indexed output part straight from the ring: ftyp and moov planned
+// from the index exactly as the muxer plans them from elementary-stream files, then every
+// sample copied from its boxes (re-read through the stream reader, from the page cache when
+// the part was just read) into mdat through a 1 MiB output window, with each sample's CRC-32
+// (sample seed) computed on the way for the integrity record. No temporary file is written:
+// the samples go from the ring to their place in the .mp4 in one copy.
+// Returns 0, the muxer's error code, or the stream reader's code when a box cannot be read
+// again; on failure no output file is left. Worker thread only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "convert/mp4_muxer.h"
+#include "convert/part_index.h"
+#include "convert/sample_crc.h"
+#include "convert/stream_reader.h"
+
+namespace convert {
+
+int WriteIndexedMp4(const PartIndex& index, StreamReader& reader, const std::string& mp4Path,
+                    SampleCrcs& crcs, const MuxOptions& options = {});
+
+}  // namespace convert
