@@ -111,7 +111,8 @@ class SampleCopier {
   SampleCopier(const PartIndex& index, const MovieLayout& movie, WindowedOutput& out,
                SampleCrcs& crcs)
       : movie_(movie), out_(out), crcs_(crcs),
-        firstAccessUnit_(index.scans().video.first_access_unit) {
+        firstAccessUnit_(index.scans().video.first_access_unit),
+        droppedAudio_(index.dropped_audio_frames()) {
     crcs_.video.assign(movie.video.sizes.size(), 0);
     crcs_.audio.assign(movie.audio.sizes.size(), 0);
   }
@@ -158,6 +159,10 @@ class SampleCopier {
   }
 
   int Audio(const PartIndex::Unit& u, const uint8_t* bytes) {
+    if (droppedAudio_ > 0) {
+      --droppedAudio_;  // lies in front of the first picture kept
+      return kMuxOk;
+    }
     if (audioSample_ >= movie_.audio.sizes.size() || u.length != movie_.audio.sizes[audioSample_])
       return kMuxInputChanged;
     out_.Write(movie_.audio.offsets[audioSample_], bytes, u.length);
@@ -170,6 +175,7 @@ class SampleCopier {
   WindowedOutput& out_;
   SampleCrcs& crcs_;
   const uint64_t firstAccessUnit_;
+  uint64_t droppedAudio_;
   uint64_t videoSample_ = kNone;
   uint64_t cursor_ = 0;
   uint32_t crc_ = 0;
@@ -225,6 +231,7 @@ int WriteUnchecked(const PartIndex& index, StreamReader& reader, const std::stri
   std::error_code ec;
   if (mp4Path.empty() || std::filesystem::is_directory(mp4Path, ec)) return kMuxPathRefused;
   MovieLayout movie = DescribeMovie(index.scans());
+  movie.skipped_sectors = index.gaps();
   BoxBuffer head;
   uint64_t dataStart = 0;
   uint64_t dataBytes = 0;

@@ -274,6 +274,7 @@ bool TMovieConvTh::ResyncAfterDamage() {
     std::lock_guard lock(mutex_);
     gaps_.push_back({from, to});
   }
+  index_.AddGap(from, to);
   notices_.notice(platform::NoticeKind::error,
                   "Запись повреждена: секторы с " + std::to_string(from) + " по " +
                       std::to_string(to) + " пропущены (" +

@@ -16,6 +16,8 @@ void PartIndex::Clear() {
   audio_ = AudioScanner();
   scans_ = Scans();
   audioError_ = 0;
+  droppedAudio_ = 0;
+  gaps_.clear();
 }
 
 void PartIndex::BeginBox(std::span<const uint8_t> box, const StreamReader::Position* start) {
@@ -87,7 +89,16 @@ void PartIndex::AudioFrame(const uint8_t* adtsHeader, std::span<const uint8_t> p
 
 int PartIndex::Finish() {
   if (int error = video_.Finish(&scans_.video)) return error;
-  return audioError_;
+  if (audioError_) return audioError_;
+  const uint64_t first = scans_.video.first_access_unit;
+  for (const Unit& u : units_) {
+    if (u.video && u.accessUnit >= first) break;
+    if (!u.video) ++droppedAudio_;
+  }
+  if (first == 0) droppedAudio_ = 0;  // nothing in front of the first picture is dropped
+  auto& sizes = scans_.audio.sample_sizes;
+  sizes.erase(sizes.begin(), sizes.begin() + ptrdiff_t(droppedAudio_));
+  return kMuxOk;
 }
 
 }  // namespace convert

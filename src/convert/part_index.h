@@ -39,8 +39,21 @@ class PartIndex final : public EsSink {
   void VideoUnit(std::span<const uint8_t> nal) override;
   void AudioFrame(const uint8_t* adtsHeader, std::span<const uint8_t> payload) override;
 
+  // Sectors skipped after a damaged box while reading this part.
+  void AddGap(int32_t fromSector, int32_t toSector) {
+    gaps_.push_back(uint32_t(fromSector));
+    gaps_.push_back(uint32_t(toSector));
+  }
+  // (first, last) pairs, flattened.
+  const std::vector<uint32_t>& gaps() const { return gaps_; }
+
   // Completes the scans; kMuxOk or the muxer's error code for these streams (video first).
+  // Pictures in front of the first IDR picture are dropped as the muxer drops them, and so
+  // is the audio that lies in the stream in front of that picture, so that both tracks start
+  // together (the muxer over two files cannot see how the streams interleave).
   int Finish();
+  // Audio frames of the index, in stream order, that are dropped.
+  uint64_t dropped_audio_frames() const { return droppedAudio_; }
 
   const std::vector<Box>& boxes() const { return boxes_; }
   const std::vector<Unit>& units() const { return units_; }
@@ -58,6 +71,8 @@ class PartIndex final : public EsSink {
   AudioScanner audio_;
   Scans scans_;
   int audioError_ = 0;
+  uint64_t droppedAudio_ = 0;
+  std::vector<uint32_t> gaps_;
 };
 
 }  // namespace convert
