@@ -4,10 +4,12 @@
 // the part was just read) into mdat through a 1 MiB output window, with each sample's CRC-32
 // (sample seed) computed on the way for the integrity record. No temporary file is written:
 // the samples go from the ring to their place in the .mp4 in one copy.
-// Returns 0, the muxer's error code, or the stream reader's code when a box cannot be read
-// again; on failure no output file is left. Worker thread only.
+// Returns 0, the muxer's error code, the stream reader's code when a box cannot be read
+// again, or kIndexedWriteCancelled once `cancel` is set (checked between boxes); on failure
+// no output file is left. Worker thread only.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,7 +21,10 @@
 
 namespace convert {
 
+inline constexpr int kIndexedWriteCancelled = -1;
+
 int WriteIndexedMp4(const PartIndex& index, StreamReader& reader, const std::string& mp4Path,
-                    SampleCrcs& crcs, const MuxOptions& options = {});
+                    SampleCrcs& crcs, const std::atomic<bool>* cancel = nullptr,
+                    const MuxOptions& options = {});
 
 }  // namespace convert

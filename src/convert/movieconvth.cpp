@@ -321,7 +321,7 @@ void TMovieConvTh::ChooseSplitPoint() {
 int TMovieConvTh::WritePart(const std::string& path, SampleCrcs& crcs) {
   if (!muxer_) {
     if (const int r = index_.Finish()) return r;
-    return WriteIndexedMp4(index_, reader_, path, crcs);
+    return WriteIndexedMp4(index_, reader_, path, crcs, &terminate_);
   }
   ElementaryStreamFiles& files = writer_.files();
   const int r = muxer_(files.video_path().c_str(), files.audio_path().c_str(), path.c_str());
@@ -340,6 +340,7 @@ TMovieConvTh::Outcome TMovieConvTh::FinishPart() {
   if (terminate_requested()) return Stop();
   SampleCrcs crcs;
   const int r = WritePart(path, crcs);
+  if (r == kIndexedWriteCancelled) return Stop();  // the writer removed its file
   if (r != 0) return Fail(r);
   if (terminate_requested()) {
     // Cancelled while muxing: the part is discarded like a part being read.
