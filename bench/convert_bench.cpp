@@ -26,6 +26,7 @@
 #include "card/card_medium.h"
 #include "cardsim/card_writer.h"
 #include "convert/movieconvth.h"
+#include "records/record_line.h"
 #include "records/scan_whole_ring.h"
 
 namespace fs = std::filesystem;

@@ -1,25 +1,52 @@
 #include "convert/conversion_worker.h"
 
+#include <mutex>
 #include <utility>
 
 namespace records {
 
 namespace {
 
+// Forwards notices until cut off: a worker left to end by itself must not reach a window
+// that is gone.
+class DetachableSink final : public platform::NoticeSink {
+ public:
+  explicit DetachableSink(platform::NoticeSink& target) : target_(&target) {}
+  void notice(platform::NoticeKind kind, const std::string& text) override {
+    std::lock_guard lock(mutex_);
+    if (target_) target_->notice(kind, text);
+  }
+  void Cut() {
+    std::lock_guard lock(mutex_);
+    target_ = nullptr;
+  }
+
+ private:
+  std::mutex mutex_;
+  platform::NoticeSink* target_;
+};
+
+// What a running worker needs alive until its thread ends.
+struct WorkerLife {
+  std::shared_ptr<card::RegionReader> reader;
+  std::shared_ptr<DetachableSink> notices;
+  std::shared_ptr<convert::TMovieConvTh> worker;
+};
+
 class MovieWorker final : public ConversionWorker {
  public:
   MovieWorker(std::shared_ptr<card::RegionReader> reader, const TRecord& record,
               const ConversionRequest& request, platform::NoticeSink& notices)
-      : worker_(std::make_shared<convert::TMovieConvTh>(*reader, record, request, notices)) {
-    // The thread keeps the worker and the reader alive until it ends by itself.
-    worker_->start(std::make_shared<std::pair<std::shared_ptr<convert::TMovieConvTh>,
-                                              std::shared_ptr<card::RegionReader>>>(worker_,
-                                                                                   reader));
+      : notices_(std::make_shared<DetachableSink>(notices)),
+        worker_(std::make_shared<convert::TMovieConvTh>(*reader, record, request, *notices_)) {
+    // The thread keeps the worker, the reader and the sink alive until it ends by itself.
+    worker_->start(std::make_shared<WorkerLife>(WorkerLife{std::move(reader), notices_, worker_}));
   }
-  // Returns at once, also while the worker muxes: the worker stops at its next check,
-  // deletes the part it was writing and ends on its own thread.
+  // Returns at once, also while the worker writes a file: the worker stops at its next check,
+  // deletes the part it was writing and ends on its own thread, without notices from then on.
   ~MovieWorker() override {
     worker_->set_finish_callback({});
+    notices_->Cut();
     worker_->detach();
   }
 
@@ -38,6 +65,7 @@ class MovieWorker final : public ConversionWorker {
   }
 
  private:
+  std::shared_ptr<DetachableSink> notices_;
   std::shared_ptr<convert::TMovieConvTh> worker_;
 };
 
