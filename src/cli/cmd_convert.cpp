@@ -19,6 +19,7 @@
 #include "cli/open_medium.h"
 #include "cli/progress_line.h"
 #include "convert/movieconvth.h"
+#include "convert/mp4_muxer.h"
 #include "convert/mp4_postprocess.h"
 #include "records/scan_whole_ring.h"
 #include "records/record_line.h"
@@ -183,7 +184,10 @@ int RunJobs(card::RegionReader& region, const std::vector<Job>& jobs) {
                    job.index, gap.fromSector, gap.toSector);
     if (failed)
       return Fail(1, "conversion of recording " + std::to_string(job.index) +
-                         " failed: error " + std::to_string(code));
+                         " failed: error " + std::to_string(code) +
+                         (code == convert::kMuxBFrames
+                              ? " (pictures with B-frames cannot be stored yet)"
+                              : ""));
     if (!done) return Fail(1, "conversion cancelled; unfinished parts were discarded");
     if (code == convert::kAlreadySealed)
       std::fprintf(stderr, "korvan-cli: recording %zu: an output file already held an integrity "

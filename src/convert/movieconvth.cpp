@@ -267,7 +267,9 @@ bool TMovieConvTh::ResyncAfterDamage() {
   const int64_t lastBlockStart = int64_t(endSector_) & ~int64_t(0xFF);
   const int64_t toLastBlock = Ring(lastBlockStart - partStart_);
   // A part that starts inside the last block, or damage inside it, ends there.
-  if (toLastBlock > Ring(int64_t(endSector_) - partStart_) || Ring(int64_t(from) - partStart_) >= toLastBlock) return false;
+  if (toLastBlock > Ring(int64_t(endSector_) - partStart_) ||
+      Ring(int64_t(from) - partStart_) >= toLastBlock)
+    return false;
   if (!reader_.ResyncAtKeyFrame()) return false;
   const int32_t to = reader_.box_start_sector();
   {
@@ -278,8 +280,7 @@ bool TMovieConvTh::ResyncAfterDamage() {
   notices_.notice(platform::NoticeKind::error,
                   "Запись повреждена: секторы с " + std::to_string(from) + " по " +
                       std::to_string(to) + " пропущены (" +
-                      std::to_string(Ring(int64_t(to) - from)) +
-                      " секторов)");
+                      std::to_string(Ring(int64_t(to) - from)) + " сект.)");
   // A split point chosen before the damage may lie in the skipped stretch: choose anew.
   splitSector_ = -1;
   splitOffset_ = -1;
