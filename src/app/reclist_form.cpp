@@ -63,6 +63,7 @@ void TRecListForm::buildControls() {
   Label2 = new QLabel(this);
   Timer1 = new QTimer(this);
   Timer1->setInterval(1000);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer2 = new QTimer(this);
   Timer2->setInterval(100);
   positionTimer_ = new QTimer(this);

@@ -47,6 +47,7 @@ void TRecListForm::startQueue() {
   ProgressBar1->setValue(0);
   convWorker_.reset();
   Timer1->start();
+  Timer1Timer();  // the first recording starts now, not one tick later
 }
 
 bool TRecListForm::chooseOutputDir() {
