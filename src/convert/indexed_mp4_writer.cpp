@@ -210,13 +210,15 @@ const uint8_t* BoxBytes(const PartIndex& index, size_t b, StreamReader& reader, 
 }
 
 int CopySamples(const PartIndex& index, StreamReader& reader, const MovieLayout& movie,
-                WindowedOutput& out, SampleCrcs& crcs, const std::atomic<bool>* cancel) {
+                WindowedOutput& out, SampleCrcs& crcs, const std::atomic<bool>* cancel,
+                const std::function<void(double)>& onProgress) {
   SampleCopier copier(index, movie, out, crcs);
   const auto& units = index.units();
   size_t u = 0;
   for (size_t b = 0; b < index.boxes().size(); ++b) {
     if (u == units.size() || units[u].box != b) continue;  // a box without samples
     if (cancel && cancel->load(std::memory_order_relaxed)) return kIndexedWriteCancelled;
+    if (onProgress && b % 256 == 0) onProgress(double(b) / double(index.boxes().size()));
     int error = kMuxOk;
     const uint8_t* bytes = BoxBytes(index, b, reader, &error);
     if (bytes == nullptr) return error;
@@ -228,7 +230,8 @@ int CopySamples(const PartIndex& index, StreamReader& reader, const MovieLayout&
 }
 
 int WriteUnchecked(const PartIndex& index, StreamReader& reader, const std::string& mp4Path,
-                   SampleCrcs& crcs, const std::atomic<bool>* cancel, const MuxOptions& options) {
+                   SampleCrcs& crcs, const std::atomic<bool>* cancel,
+                   const std::function<void(double)>& onProgress, const MuxOptions& options) {
   std::error_code ec;
   if (mp4Path.empty() || std::filesystem::is_directory(mp4Path, ec)) return kMuxPathRefused;
   MovieLayout movie = DescribeMovie(index.scans());
@@ -244,7 +247,7 @@ int WriteUnchecked(const PartIndex& index, StreamReader& reader, const std::stri
   remover.Arm();
   out.Write(0, head.bytes().data(), head.size());
   const StreamReader::Position before = reader.position();
-  const int error = CopySamples(index, reader, movie, out, crcs, cancel);
+  const int error = CopySamples(index, reader, movie, out, crcs, cancel, onProgress);
   reader.set_end_reached(before.endReached);  // reading again changes nothing of the part
   const bool written = out.Finish();
   if (error != kMuxOk) return error;
@@ -257,9 +260,9 @@ int WriteUnchecked(const PartIndex& index, StreamReader& reader, const std::stri
 
 int WriteIndexedMp4(const PartIndex& index, StreamReader& reader, const std::string& mp4Path,
                     SampleCrcs& crcs, const std::atomic<bool>* cancel,
-                    const MuxOptions& options) {
+                    const std::function<void(double)>& onProgress, const MuxOptions& options) {
   try {
-    return WriteUnchecked(index, reader, mp4Path, crcs, cancel, options);
+    return WriteUnchecked(index, reader, mp4Path, crcs, cancel, onProgress, options);
   } catch (const std::bad_alloc&) {
     return kMuxOutOfMemory;
   }

@@ -6,11 +6,13 @@
 // the samples go from the ring to their place in the .mp4 in one copy.
 // Returns 0, the muxer's error code, the stream reader's code when a box cannot be read
 // again, or kIndexedWriteCancelled once `cancel` is set (checked between boxes); on failure
-// no output file is left. Worker thread only.
+// no output file is left. `onProgress` hears the share of boxes copied (0..1) now and then.
+// Worker thread only.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,7 @@ inline constexpr int kIndexedWriteCancelled = -1;
 
 int WriteIndexedMp4(const PartIndex& index, StreamReader& reader, const std::string& mp4Path,
                     SampleCrcs& crcs, const std::atomic<bool>* cancel = nullptr,
+                    const std::function<void(double)>& onProgress = {},
                     const MuxOptions& options = {});
 
 }  // namespace convert

@@ -171,7 +171,7 @@ TMovieConvTh::Outcome TMovieConvTh::Convert() {
     Outcome o = ConvertPart(read, before);
     if (muxer_) region_.close();
     if (o != Outcome::partDone) return o;
-    o = FinishPart();
+    o = FinishPart(read, before);
     region_.close();
     if (o != Outcome::partDone) return o;
     progress = Percent(read + before);
@@ -319,10 +319,11 @@ void TMovieConvTh::ChooseSplitPoint() {
 
 // The part's .mp4: in one pass from the index, or through the elementary-stream files and the
 // muxer when one is set. 0 or the error code.
-int TMovieConvTh::WritePart(const std::string& path, SampleCrcs& crcs) {
+int TMovieConvTh::WritePart(const std::string& path, SampleCrcs& crcs,
+                            const std::function<void(double)>& onProgress) {
   if (!muxer_) {
     if (const int r = index_.Finish()) return r;
-    return WriteIndexedMp4(index_, reader_, path, crcs, &terminate_);
+    return WriteIndexedMp4(index_, reader_, path, crcs, &terminate_, onProgress);
   }
   ElementaryStreamFiles& files = writer_.files();
   const int r = muxer_(files.video_path().c_str(), files.audio_path().c_str(), path.c_str());
@@ -331,7 +332,7 @@ int TMovieConvTh::WritePart(const std::string& path, SampleCrcs& crcs) {
 }
 
 // Step 12: write the part's .mp4 and seal it.
-TMovieConvTh::Outcome TMovieConvTh::FinishPart() {
+TMovieConvTh::Outcome TMovieConvTh::FinishPart(int64_t read, int64_t before) {
   if (!writer_.part_open()) return Outcome::partDone;
   const bool closed = muxer_ ? writer_.files().Close() : true;
   const bool single = splitSector_ < 0 && partStart_ == request_.convStart;
@@ -340,7 +341,11 @@ TMovieConvTh::Outcome TMovieConvTh::FinishPart() {
   if (path.size() > kMaxPathLength) return Fail(kErrPathTooLong);
   if (terminate_requested()) return Stop();
   SampleCrcs crcs;
-  const int r = WritePart(path, crcs);
+  // Writing counts for the second half of the part's share, as muxing does.
+  const auto onProgress = [this, read, before](double done) {
+    progress = Percent((read >> 1) + before + int64_t(done * double(read - (read >> 1))));
+  };
+  const int r = WritePart(path, crcs, onProgress);
   if (r == kIndexedWriteCancelled) return Stop();  // the writer removed its file
   if (r != 0) return Fail(r);
   if (terminate_requested()) {

@@ -120,8 +120,9 @@ class TMovieConvTh {
   Outcome Convert();
   Outcome ConvertPart(int64_t& read, int64_t before);
   Outcome ReadPartStart();
-  Outcome FinishPart();
-  int WritePart(const std::string& path, SampleCrcs& crcs);
+  Outcome FinishPart(int64_t read, int64_t before);
+  int WritePart(const std::string& path, SampleCrcs& crcs,
+                const std::function<void(double)>& onProgress);
   void ChooseSplitPoint();
   bool ResyncAfterDamage();
   Outcome Fail(int code);
