@@ -9,6 +9,7 @@ packages=(
   qt6-translations-l10n
   ffmpeg dosfstools mtools fdisk util-linux gpsbabel
   xvfb xauth fonts-dejavu-core
+  libdeflate-dev
 )
 missing=()
 for p in "${packages[@]}"; do

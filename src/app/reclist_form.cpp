@@ -71,6 +71,7 @@ void TRecListForm::buildControls() {
           [](bool on) { app::SettingsStore::setSaveTelemetry(on); });
   Timer1 = new QTimer(this);
   Timer1->setInterval(1000);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer2 = new QTimer(this);
   Timer2->setInterval(100);
   positionTimer_ = new QTimer(this);

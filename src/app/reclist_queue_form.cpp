@@ -47,6 +47,7 @@ void TRecListForm::startQueue() {
   ProgressBar1->setValue(0);
   convWorker_.reset();
   Timer1->start();
+  Timer1Timer();  // the first recording starts now, not one tick later
 }
 
 bool TRecListForm::chooseOutputDir() {
@@ -77,7 +78,16 @@ void TRecListForm::Timer1Timer() {
       request_ = convert::WholeRecordRequest(action.record, *record, outputDir_);
       convWorker_ = launch(request_, *record);
     }
-    if (convWorker_) return;
+    if (convWorker_) {
+      // Go on as soon as this worker reports done or failed; the timer only shows progress.
+      convert::ConversionWorker* const started = convWorker_.get();
+      convWorker_->set_finished_callback([this, started] {
+        QMetaObject::invokeMethod(this, [this, started] {
+          if (convWorker_.get() == started) Timer1Timer();
+        }, Qt::QueuedConnection);
+      });
+      return;
+    }
     queue_.stop();  // the worker could not start: end the queue like a failed conversion
     action.kind = convert::QueueAction::failed;
     action.errorCode = -1;

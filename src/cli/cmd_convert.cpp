@@ -19,6 +19,7 @@
 #include "cli/open_medium.h"
 #include "cli/progress_line.h"
 #include "convert/movieconvth.h"
+#include "convert/mp4_muxer.h"
 #include "convert/mp4_postprocess.h"
 #include "convert/part_telemetry.h"
 #include "preview/range_name.h"
@@ -175,9 +176,11 @@ int RunJobs(card::RegionReader& region, const std::vector<Job>& jobs, bool telem
             telemetryError.empty())
           telemetryError = e;
       });
+    worker.set_idle_priority(false);  // the user waits on nothing else
     worker.start();
-    while (!worker.done && !worker.failed && !gInterrupted) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // Wakes the moment the worker reports done or failed; the timeout only refreshes the
+    // progress line and notices Ctrl+C.
+    while (!worker.wait_finished(std::chrono::milliseconds(100)) && !gInterrupted) {
       flushPaths();
       if (!terminal) continue;
       const double seconds =
@@ -193,14 +196,20 @@ int RunJobs(card::RegionReader& region, const std::vector<Job>& jobs, bool telem
     // Done, failed or cancelled: the worker ends once asked (a cancel seen while muxing
     // still finishes that part).
     worker.request_terminate();
-    while (!worker.ended()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    worker.join();
     const bool failed = worker.failed, done = worker.done;
     const int code = worker.errorCode;
     flushPaths();
     if (terminal) std::fputs("\r\x1b[K", stderr);
+    for (const convert::StreamGap& gap : worker.gaps())
+      std::fprintf(stderr, "korvan-cli: recording %zu: damaged stream, sectors %d to %d skipped\n",
+                   job.index, gap.fromSector, gap.toSector);
     if (failed)
       return Fail(1, "conversion of recording " + std::to_string(job.index) +
-                         " failed: error " + std::to_string(code));
+                         " failed: error " + std::to_string(code) +
+                         (code == convert::kMuxBFrames
+                              ? " (pictures with B-frames cannot be stored yet)"
+                              : ""));
     if (!done) return Fail(1, "conversion cancelled; unfinished parts were discarded");
     if (!telemetryError.empty()) return Fail(1, telemetryError);
     if (code == convert::kAlreadySealed)

@@ -27,6 +27,8 @@ nlohmann::json ToJson(const std::string& file, const convert::VerifyResult& r) {
                       {"sampleIndex", r.sampleIndex},
                       {"recordOffset", r.recordOffset},
                       {"textLength", r.textLength}};
+  j["gaps"] = nlohmann::json::array();
+  for (const auto& [from, to] : r.gaps) j["gaps"].push_back({{"fromSector", from}, {"toSector", to}});
   if (r.decoded) {
     const convert::IntegrityRecordFields& f = r.record;
     j["record"] = {{"path", f.path},           {"poweron_uid0", f.poweronUid0},

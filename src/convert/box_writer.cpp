@@ -22,8 +22,10 @@ AudioFormat& ProgramAudioFormat() {
   return format;
 }
 
-void BoxWriter::BeginPart(const std::string& outputDir) {
+void BoxWriter::BeginPart(const std::string& outputDir, EsSink* sink) {
   files_.Remove();
+  sink_ = sink;
+  sinkOpen_ = false;
   outputDir_ = outputDir;
   bytesWritten_ = 0;
   skipFirstAudio_ = true;
@@ -32,29 +34,38 @@ void BoxWriter::BeginPart(const std::string& outputDir) {
 
 bool BoxWriter::WriteBox(std::span<const uint8_t> box, StreamReader& reader) {
   if (!reader.config_loaded()) return false;
-  if (!files_.is_open()) {
+  if (!part_open()) {
     ClearConfigFlag(reader.video_config());
     ClearConfigFlag(reader.audio_config());
-    if (const int e = files_.Create(outputDir_); e != 0) {
+    if (sink_) {
+      sinkOpen_ = true;
+    } else if (const int e = files_.Create(outputDir_); e != 0) {
       error_ = e;
       return false;
     }
-    if (!WriteSample(reader.video_config().box()) || !WriteSample(reader.audio_config().box()))
+    if (!WriteSample(reader.video_config().box(), nullptr) ||
+        !WriteSample(reader.audio_config().box(), nullptr))
       return false;
   }
-  return WriteSample(box);
+  const StreamReader::Position start = reader.box_start();
+  return WriteSample(box, &start);
 }
 
-bool BoxWriter::WriteSample(std::span<const uint8_t> box) {
+bool BoxWriter::WriteSample(std::span<const uint8_t> box, const StreamReader::Position* start) {
   if (box.size() < qbox::kHeaderSize) return false;
   const uint8_t* h = box.data();
   if (qbox::SampleFlags(h) & qbox::kSampleConfig) return false;
+  if (sink_) sink_->BeginBox(box, start);
   const qbox::Payload payload = qbox::SplitPayload(box);
   const uint16_t type = qbox::StreamType(h);
   if (type & qbox::kStreamVideo) {
     qbox::ForEachNal(payload.data, [&](std::span<const uint8_t> unit) {
-      files_.WriteVideo(kStartCode, sizeof kStartCode);
-      files_.WriteVideo(unit.data(), unit.size());
+      if (sink_) {
+        sink_->VideoUnit(unit);
+      } else {
+        files_.WriteVideo(kStartCode, sizeof kStartCode);
+        files_.WriteVideo(unit.data(), unit.size());
+      }
       bytesWritten_ += int64_t(sizeof kStartCode + unit.size());
     });
   } else if (!(type & qbox::kStreamAudio)) {
@@ -75,8 +86,12 @@ bool BoxWriter::WriteSample(std::span<const uint8_t> box) {
     if (payload.data.empty() || frame > kAdtsMaxFrameLength) return !files_.write_failed();
     uint8_t header[kAdtsHeaderSize];
     MakeAdtsHeader(header, format_.sampleRate, format_.channels, uint32_t(frame));
-    files_.WriteAudio(header, sizeof header);
-    files_.WriteAudio(payload.data.data(), payload.data.size());
+    if (sink_) {
+      sink_->AudioFrame(header, payload.data);
+    } else {
+      files_.WriteAudio(header, sizeof header);
+      files_.WriteAudio(payload.data.data(), payload.data.size());
+    }
     bytesWritten_ += int64_t(frame);
   }
   if (files_.write_failed()) {

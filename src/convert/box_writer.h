@@ -14,6 +14,7 @@
 #include <string>
 
 #include "convert/es_files.h"
+#include "convert/es_sink.h"
 #include "convert/stream_reader.h"
 
 namespace convert {
@@ -30,8 +31,9 @@ class BoxWriter {
  public:
   explicit BoxWriter(AudioFormat& format) : format_(format) {}
 
-  // Starts a part: files not open, first audio box to be dropped, byte count 0.
-  void BeginPart(const std::string& outputDir);
+  // Starts a part: files not open, first audio box to be dropped, byte count 0. With a sink
+  // the part's samples go to it instead, and no file is created.
+  void BeginPart(const std::string& outputDir, EsSink* sink = nullptr);
 
   // Writes `box` (header included, rounded size). False, with error() telling why, when the
   // configuration pair is not loaded, the files cannot be created (1224, or 2259 for a path
@@ -40,17 +42,21 @@ class BoxWriter {
   bool WriteBox(std::span<const uint8_t> box, StreamReader& reader);
 
   ElementaryStreamFiles& files() { return files_; }
+  // The part has begun (its files were created, or its first box went to the sink).
+  bool part_open() const { return sink_ ? sinkOpen_ : files_.is_open(); }
   int64_t bytes_written() const { return bytesWritten_; }
   int error() const { return error_; }
 
  private:
-  bool WriteSample(std::span<const uint8_t> box);
+  bool WriteSample(std::span<const uint8_t> box, const StreamReader::Position* start);
 
   AudioFormat& format_;
   ElementaryStreamFiles files_;
   std::string outputDir_;
   int64_t bytesWritten_ = 0;
   bool skipFirstAudio_ = true;
+  EsSink* sink_ = nullptr;
+  bool sinkOpen_ = false;
   int error_ = 0;
 };
 

@@ -14,6 +14,7 @@ enum ConversionError : int {
   kErrTempFile = 1224,          // a temporary file could not be created (reported as 8734)
   kErrStreamType = 4608,        // a box of neither stream type (reported as 8734)
   kErrPathTooLong = 2259,       // an output or temporary path would exceed 259 characters
+  kErrSealFailed = 2261,        // the integrity record could not be appended to the .mp4
 };
 
 // Paths are limited to what the recorder's companion program always allowed: 259 bytes.

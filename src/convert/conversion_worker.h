@@ -3,7 +3,8 @@
 // and a running worker it polls and drops.
 //
 // A launcher starts one worker for one request and returns it running; destroying the worker
-// asks it to terminate (the worker then ends on its own thread). The window calls launchers
+// asks it to terminate and returns at once: the worker ends on its own thread and deletes
+// what it leaves. The window calls launchers
 // and polls workers on its UI thread; status() may be called from any thread.
 #pragma once
 
@@ -25,6 +26,10 @@ class ConversionWorker {
  public:
   virtual ~ConversionWorker() = default;
   virtual ConvWorkerStatus status() const = 0;
+  // Called on the worker's thread as soon as it reports done or failed (at once when it
+  // already has), so that the owner can go on without waiting for its next tick. Never called
+  // after the worker object is destroyed.
+  virtual void set_finished_callback(std::function<void()>) {}
 };
 
 // Starts a worker converting `record` as `request` says; null when it cannot start.

@@ -78,6 +78,11 @@ TextEncoder& ProgramEncoder() {
 
 void ResetEncoder() { ProgramEncoder().reset(); }
 
+void SetProgramRandomSource(TextEncoder::RandomSource random) {
+  if (!random) random = [] { return std::rand(); };
+  ProgramEncoder().set_random(std::move(random));
+}
+
 void EncodeBytes(const uint8_t* bytes, size_t count, std::string& out) {
   ProgramEncoder().encode(bytes, count, out);
 }

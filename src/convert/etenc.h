@@ -28,6 +28,7 @@ class TextEncoder {
   void reset();
   // Appends the symbols of each byte to `out`.
   void encode(const uint8_t* bytes, size_t count, std::string& out);
+  void set_random(RandomSource random) { random_ = std::move(random); }
 
  private:
   void encodeByte(uint8_t b, std::string& out);
@@ -40,6 +41,9 @@ class TextEncoder {
 
 // The program-wide encoder state.
 void ResetEncoder();
+// Makes the program-wide encoder draw from `random` (tests that compare whole files); an
+// empty function restores rand(). Not while a conversion runs.
+void SetProgramRandomSource(TextEncoder::RandomSource random);
 void EncodeBytes(const uint8_t* bytes, size_t count, std::string& out);
 
 }  // namespace convert

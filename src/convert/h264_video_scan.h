@@ -31,6 +31,37 @@ struct VideoScan {
 
 int ScanVideo(InputFile& file, VideoScan* scan);
 
+// The decisions of ScanVideo, fed one NAL unit at a time (as an Annex B reader yields them),
+// so that a caller holding the units elsewhere builds exactly the same table.
+class VideoScanner {
+ public:
+  // Feeds the next unit; true when its bytes go into a sample (false for a parameter set the
+  // sample entry carries). Sets error() on a failure; later calls are then ignored.
+  bool Feed(std::span<const uint8_t> nal);
+  // Closes the last access unit and fills `scan`; kMuxOk or the muxer's error code.
+  int Finish(VideoScan* scan);
+  int error() const { return error_; }
+  // Index of the access unit the last fed unit belongs to.
+  uint64_t access_unit() const { return access_unit_; }
+
+ private:
+  void CloseUnit();
+
+  ParameterSetStore parameter_sets_;
+  AccessUnitSplitter splitter_;
+  uint64_t size_ = 0;
+  bool idr_ = false;
+  bool any_idr_ = false;
+  uint64_t access_unit_ = 0;
+  std::vector<uint32_t> all_sizes_;
+  std::vector<uint64_t> idr_units_;  // access unit indices
+  int error_ = 0;
+};
+
+// True for a slice whose slice_type is B (the muxer writes no composition offsets, so a
+// stream with B slices cannot be stored faithfully).
+bool IsBSlice(std::span<const uint8_t> nal);
+
 // Replays the grouping of the scan: each unit with its access unit index and whether its
 // bytes go into the sample (false for parameter sets the sample entry carries).
 class VideoUnitWalker {

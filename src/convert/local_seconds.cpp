@@ -1,5 +1,7 @@
 #include "convert/local_seconds.h"
 
+#include <atomic>
+
 namespace convert {
 namespace {
 
@@ -27,7 +29,15 @@ int64_t LocalSecondsSince2000(std::time_t unixSeconds, long nanoseconds) {
   return seconds;
 }
 
+namespace {
+std::atomic<uint32_t> fixedClock{0};
+}  // namespace
+
+void FixIntegrityClock(uint32_t seconds) { fixedClock = seconds; }
+uint32_t FixedIntegrityClock() { return fixedClock; }
+
 uint32_t CurrentLocalSecondsSince2000() {
+  if (const uint32_t fixed = fixedClock) return fixed;
   std::timespec now{};
   std::timespec_get(&now, TIME_UTC);
   return uint32_t(LocalSecondsSince2000(now.tv_sec, now.tv_nsec));

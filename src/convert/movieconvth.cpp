@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "convert/conversion_errors.h"
+#include "convert/indexed_mp4_writer.h"
 #include "convert/integrity_block.h"
 #include "convert/mp4_muxer.h"
 #include "convert/mp4_postprocess.h"
@@ -32,17 +33,55 @@ TMovieConvTh::TMovieConvTh(card::RegionReader& region, const records::TRecord& r
       request_(std::move(request)),
       notices_(notices),
       splitLimit_(splitLimit),
-      muxer_(process),
       reader_(region),
       writer_(format) {}
 
 TMovieConvTh::~TMovieConvTh() {
   request_terminate();
-  if (thread_.joinable()) thread_.join();
+  if (!thread_.joinable()) return;
+  // The last owner may be the worker thread itself (see start()): it cannot join itself.
+  if (thread_.get_id() == std::this_thread::get_id())
+    thread_.detach();
+  else
+    thread_.join();
 }
 
-void TMovieConvTh::start() {
-  thread_ = std::thread([this] { run(); });
+void TMovieConvTh::start(std::shared_ptr<void> keepAlive) {
+  thread_ = std::thread([this, keepAlive = std::move(keepAlive)]() mutable {
+    run();
+    keepAlive.reset();  // may destroy this worker; nothing of it is used afterwards
+  });
+}
+
+void TMovieConvTh::detach() {
+  request_terminate();
+  if (thread_.joinable()) thread_.detach();
+}
+
+void TMovieConvTh::join() {
+  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+}
+
+bool TMovieConvTh::wait_finished(std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  return wake_.wait_for(lock, timeout, [this] { return done || failed || ended_; });
+}
+
+void TMovieConvTh::set_finish_callback(std::function<void()> callback) {
+  std::lock_guard lock(callbackMutex_);
+  finishCallback_ = std::move(callback);
+}
+
+std::vector<StreamGap> TMovieConvTh::gaps() const {
+  std::lock_guard lock(mutex_);
+  return gaps_;
+}
+
+void TMovieConvTh::NotifyFinished() {
+  { std::lock_guard lock(mutex_); }  // a waiter between its test and its wait sees the change
+  wake_.notify_all();
+  std::lock_guard lock(callbackMutex_);
+  if (finishCallback_) finishCallback_();
 }
 
 void TMovieConvTh::request_terminate() {
@@ -59,14 +98,21 @@ void TMovieConvTh::WaitForTermination() {
 }
 
 void TMovieConvTh::run() {
-  platform::SetCurrentThreadIdlePriority();
+  if (idlePriority_) platform::SetCurrentThreadIdlePriority();
   done = false;
   failed = false;
   errorCode = 0;
   progress = 0;
-  if (Convert() != Outcome::stopped) WaitForTermination();
+  if (Convert() != Outcome::stopped) {
+    NotifyFinished();
+    WaitForTermination();
+  }
   writer_.files().Remove();
-  ended_ = true;
+  {
+    std::lock_guard lock(mutex_);
+    ended_ = true;
+  }
+  wake_.notify_all();
 }
 
 TMovieConvTh::Outcome TMovieConvTh::Fail(int code) {
@@ -123,9 +169,10 @@ TMovieConvTh::Outcome TMovieConvTh::Convert() {
     const int64_t before = Ring(int64_t(partStart_) - request_.convStart);
     int64_t read = 0;
     Outcome o = ConvertPart(read, before);
-    region_.close();
+    if (muxer_) region_.close();
     if (o != Outcome::partDone) return o;
-    o = FinishPart();
+    o = FinishPart(read, before);
+    region_.close();
     if (o != Outcome::partDone) return o;
     progress = Percent(read + before);
     if (splitSector_ < 0) {
@@ -141,7 +188,8 @@ TMovieConvTh::Outcome TMovieConvTh::Convert() {
 // Steps 2 to 9: position on the first key frame of the part and write the box before it.
 TMovieConvTh::Outcome TMovieConvTh::ReadPartStart() {
   reader_.Reset();
-  writer_.BeginPart(request_.outputDir);
+  index_.Clear();
+  writer_.BeginPart(request_.outputDir, muxer_ ? nullptr : &index_);
   splitSector_ = -1;
   splitOffset_ = -1;
   splitSearched_ = false;
@@ -177,14 +225,18 @@ TMovieConvTh::Outcome TMovieConvTh::ConvertPart(int64_t& read, int64_t before) {
   for (;;) {
     if (!reader_.ReadNextBox()) {
       if (reader_.error()) return Fail(reader_.error());
-      break;  // the stream has ended
+      if (!ResyncAfterDamage()) {
+        if (reader_.error()) return Fail(reader_.error());
+        break;  // the stream has ended
+      }
     }
     if (terminate_requested()) return Stop();
     if (!writer_.WriteBox(reader_.box(), reader_)) return Fail(kErrWriteBox);
     const int32_t at = reader_.sector_index();
     read = Ring(int64_t(at) - partStart_);
     progress = Percent((read >> 1) + before);
-    if (splitSector_ >= 0 && at == splitSector_ && reader_.stream_offset() == splitOffset_) break;
+    if (splitSector_ >= 0 && at == splitSector_ && reader_.stream_offset() == splitOffset_)
+      return Outcome::partDone;
     if (splitOffset_ < 0 && !splitSearched_ && writer_.bytes_written() >= splitLimit_ &&
         !outputIsNtfs_ && !reader_.stream_ended()) {
       ChooseSplitPoint();
@@ -198,7 +250,42 @@ TMovieConvTh::Outcome TMovieConvTh::ConvertPart(int64_t& read, int64_t before) {
     reader_.set_end_reached(true);
     break;
   }
+  // The part ended before its split point: the look-ahead found that key frame past the
+  // stream's end (behind the end box, in stale data), so no further part follows.
+  splitSector_ = -1;
+  splitOffset_ = -1;
   return Outcome::partDone;
+}
+
+// A damaged box header (wrong magic or size) inside the recording: reading resumes at the
+// next key frame before the range end, which for a whole recording is its last information
+// sector. The end box, or damage in the recording's last block (where the stream may simply
+// stop and older data follow), still ends the stream there.
+bool TMovieConvTh::ResyncAfterDamage() {
+  if (!reader_.header_rejected()) return false;
+  const int32_t from = reader_.box_start_sector();
+  const int64_t lastBlockStart = int64_t(endSector_) & ~int64_t(0xFF);
+  const int64_t toLastBlock = Ring(lastBlockStart - partStart_);
+  // A part that starts inside the last block, or damage inside it, ends there.
+  if (toLastBlock > Ring(int64_t(endSector_) - partStart_) ||
+      Ring(int64_t(from) - partStart_) >= toLastBlock)
+    return false;
+  if (!reader_.ResyncAtKeyFrame()) return false;
+  const int32_t to = reader_.box_start_sector();
+  {
+    std::lock_guard lock(mutex_);
+    gaps_.push_back({from, to});
+  }
+  index_.AddGap(from, to);
+  notices_.notice(platform::NoticeKind::error,
+                  "Запись повреждена: секторы с " + std::to_string(from) + " по " +
+                      std::to_string(to) + " пропущены (" +
+                      std::to_string(Ring(int64_t(to) - from)) + " сект.)");
+  // A split point chosen before the damage may lie in the skipped stretch: choose anew.
+  splitSector_ = -1;
+  splitOffset_ = -1;
+  splitSearched_ = false;
+  return true;
 }
 
 // The split point is the start of the box before the first key frame found from 64 sectors
@@ -230,19 +317,44 @@ void TMovieConvTh::ChooseSplitPoint() {
   reader_.SetPosition(saved);
 }
 
-// Step 12: mux the part's elementary streams and seal the .mp4.
-TMovieConvTh::Outcome TMovieConvTh::FinishPart() {
+// The part's .mp4: in one pass from the index, or through the elementary-stream files and the
+// muxer when one is set. 0 or the error code.
+int TMovieConvTh::WritePart(const std::string& path, SampleCrcs& crcs,
+                            const std::function<void(double)>& onProgress) {
+  if (!muxer_) {
+    if (const int r = index_.Finish()) return r;
+    return WriteIndexedMp4(index_, reader_, path, crcs, &terminate_, onProgress);
+  }
   ElementaryStreamFiles& files = writer_.files();
-  if (!files.is_open()) return Outcome::partDone;
-  const bool closed = files.Close();
+  const int r = muxer_(files.video_path().c_str(), files.audio_path().c_str(), path.c_str());
+  files.Remove();
+  return r;
+}
+
+// Step 12: write the part's .mp4 and seal it.
+TMovieConvTh::Outcome TMovieConvTh::FinishPart(int64_t read, int64_t before) {
+  if (!writer_.part_open()) return Outcome::partDone;
+  // Where reading the part ended; copying the samples moves the reader again.
+  const int32_t partEnd = reader_.sector_index();
+  const bool closed = muxer_ ? writer_.files().Close() : true;
   const bool single = splitSector_ < 0 && partStart_ == request_.convStart;
   const std::string path = single ? SinglePath() : PartPath();
   if (!closed) return Fail(kErrWriteBox);
   if (path.size() > kMaxPathLength) return Fail(kErrPathTooLong);
   if (terminate_requested()) return Stop();
-  const int r = muxer_(files.video_path().c_str(), files.audio_path().c_str(), path.c_str());
-  files.Remove();
+  SampleCrcs crcs;
+  // Writing counts for the second half of the part's share, as muxing does.
+  const auto onProgress = [this, read, before](double done) {
+    progress = Percent((read >> 1) + before + int64_t(done * double(read - (read >> 1))));
+  };
+  const int r = WritePart(path, crcs, onProgress);
+  if (r == kIndexedWriteCancelled) return Stop();  // the writer removed its file
   if (r != 0) return Fail(r);
+  if (terminate_requested()) {
+    // Cancelled while muxing: the part is discarded like a part being read.
+    std::remove(path.c_str());
+    return Stop();
+  }
   if (errorCode == 0) {
     IntegrityBlockInput in;
     in.bss = &record_.bss;
@@ -253,9 +365,15 @@ TMovieConvTh::Outcome TMovieConvTh::FinishPart() {
     in.endSector = endSector_;
     in.mp4Path = path;
     const std::vector<uint8_t> block = BuildIntegrityBlock(in);
-    PostProcessMp4(path, block.data(), block.size(), errorCode, notices_);
+    const PostProcessOutcome sealed =
+        PostProcessMp4Outcome(path, block.data(), block.size(), errorCode, notices_,
+                              muxer_ ? nullptr : &crcs);
+    // A file without its integrity record is not a finished conversion; the post-processor
+    // left it as the muxer wrote it.
+    if (sealed != PostProcessOutcome::sealed && sealed != PostProcessOutcome::alreadySealed)
+      return Fail(kErrSealFailed);
   }
-  if (partRangeSink_) partRangeSink_(path, partStart_, reader_.sector_index());
+  if (partRangeSink_) partRangeSink_(path, partStart_, partEnd);
   if (partSink_) partSink_(path);
   return Outcome::partDone;
 }

@@ -111,10 +111,21 @@ class Walker {
     if (type == "stsz") return stsz(box);
     if (type == "stco") return chunkOffsets(box, false);
     if (type == "co64") return chunkOffsets(box, true);
+    if (type == "kgap") return gaps(box);
     if (type == "skip" && !result_.skipSeen) {
       result_.skipSeen = true;
       result_.skipPos = box.pos;
       result_.skipSize = box.size;
+    }
+  }
+
+  void gaps(const Box& box) {
+    uint32_t count;
+    if (!word32(box, 8, count)) return;
+    for (uint32_t i = 0; i < count && box.holds(12 + 8 * uint64_t(i) + 8); ++i) {
+      uint32_t from, to;
+      if (!word32(box, 12 + 8 * uint64_t(i), from) || !word32(box, 16 + 8 * uint64_t(i), to)) return;
+      result_.gaps.emplace_back(from, to);
     }
   }
 

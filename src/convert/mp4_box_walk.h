@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "convert/mp4_file.h"
@@ -74,6 +75,8 @@ struct Mp4Walk {
 
   // Positions of "mdhd" timescale low bytes to set to 50 (field-coded recordings).
   std::vector<uint64_t> fieldCodingFixes;
+  // Sectors skipped after damaged boxes (moov/udta/"kgap"), as (first, last) pairs.
+  std::vector<std::pair<uint32_t, uint32_t>> gaps;
   // The "!!! error: ..." messages met on the way, in order.
   std::vector<std::string> notices;
 };

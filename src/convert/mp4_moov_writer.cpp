@@ -68,12 +68,26 @@ void WriteTrak(BoxBuffer& out, const MovieLayout& movie, const MovieDurations& d
   WriteStbl(out, movie, video);
 }
 
+
+uint64_t GapsSize(const MovieLayout& movie) {
+  if (movie.skipped_sectors.empty()) return 0;
+  return 2 * BoxScope::kHeader + 4 + 4 * uint64_t(movie.skipped_sectors.size());
+}
+
+void WriteGaps(BoxBuffer& out, const MovieLayout& movie) {
+  if (movie.skipped_sectors.empty()) return;
+  BoxScope udta(out, "udta", GapsSize(movie));
+  BoxScope gaps(out, "kgap", GapsSize(movie) - BoxScope::kHeader);
+  out.U32(uint32_t(movie.skipped_sectors.size() / 2));
+  for (uint32_t s : movie.skipped_sectors) out.U32(s);
+}
+
 }  // namespace
 
 uint64_t MoovSize(const MovieLayout& movie) {
   uint64_t size = BoxScope::kHeader + kMvhdSize + TrakSize(movie, true);
   if (movie.has_audio) size += TrakSize(movie, false);
-  return size;
+  return size + GapsSize(movie);
 }
 
 void WriteMoov(BoxBuffer& out, const MovieLayout& movie, const MovieDurations& durations) {
@@ -83,6 +97,7 @@ void WriteMoov(BoxBuffer& out, const MovieLayout& movie, const MovieDurations& d
   WriteMvhd(out, durations.movie, movie.has_audio ? kAudioTrackId + 1 : kVideoTrackId + 1);
   WriteTrak(out, movie, durations, true);
   if (movie.has_audio) WriteTrak(out, movie, durations, false);
+  WriteGaps(out, movie);
 }
 
 }  // namespace convert

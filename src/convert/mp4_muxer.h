@@ -30,6 +30,7 @@ enum MuxerError : int {
   kMuxInputChanged = 7013,       // an input changed between the scan and the copy pass
   kMuxOutOfMemory = 7014,        // the sample tables could not be allocated
   kMuxInternalError = 7015,      // a box came out with another size than announced
+  kMuxBFrames = 7016,            // B slices: pictures out of display order are not supported
 };
 
 // Internal entry with knobs for tests: chunk offsets above `co64_threshold` switch the

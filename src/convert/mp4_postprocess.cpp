@@ -37,7 +37,8 @@ uint64_t RecordBytes(const Mp4Walk& walk, size_t blockLength) {
 // Builds header + record: "skip" header (size 0 for now), block, sample CRCs, T and the CRC.
 // Sample bytes are read only below `dataEnd`, the end of the file before the record.
 bool BuildRecord(const Mp4File& file, uint64_t dataEnd, const Mp4Walk& walk,
-                 const uint8_t* block, size_t blockLength, std::vector<uint8_t>& record) {
+                 const uint8_t* block, size_t blockLength, const SampleCrcs* known,
+                 std::vector<uint8_t>& record) {
   const uint64_t video = walk.videoTable.count(), audio = walk.audioTable.count();
   record.assign(size_t(RecordBytes(walk, blockLength)), 0);
   uint8_t* p = record.data();
@@ -50,10 +51,14 @@ bool BuildRecord(const Mp4File& file, uint64_t dataEnd, const Mp4Walk& walk,
   uint8_t* tail = audioCrcs + 4 * audio;
   base::store_le32(counted, uint32_t(video));
   base::store_le32(audioCount, uint32_t(audio));
-  if (!ComputeSampleCrcs(file, dataEnd, walk.videoTable, walk.audioTable,
-                         std::span<uint8_t>(videoCrcs, 4 * video),
-                         std::span<uint8_t>(audioCrcs, 4 * audio)))
+  if (known && known->video.size() == video && known->audio.size() == audio) {
+    for (uint64_t i = 0; i < video; ++i) base::store_le32(videoCrcs + 4 * i, known->video[i]);
+    for (uint64_t i = 0; i < audio; ++i) base::store_le32(audioCrcs + 4 * i, known->audio[i]);
+  } else if (!ComputeSampleCrcs(file, dataEnd, walk.videoTable, walk.audioTable,
+                                std::span<uint8_t>(videoCrcs, 4 * video),
+                                std::span<uint8_t>(audioCrcs, 4 * audio))) {
     return false;
+  }
   const uint32_t now = CurrentLocalSecondsSince2000();
   base::store_le32(tail, now);
   base::store_le32(tail + 4, base::crc32_seeded(counted, size_t(tail + 4 - counted),
@@ -110,7 +115,7 @@ void Restore(Mp4File& file, const std::vector<BytePatch>& undo, uint64_t end) {
 
 PostProcessOutcome PostProcessMp4Outcome(const std::string& mp4Path, const uint8_t* block,
                                          size_t blockLength, std::atomic<int>& errorCode,
-                                         platform::NoticeSink& notices) {
+                                         platform::NoticeSink& notices, const SampleCrcs* known) {
   using platform::NoticeKind;
   Mp4File file;
   if (!file.open(mp4Path, true)) {
@@ -146,7 +151,7 @@ PostProcessOutcome PostProcessMp4Outcome(const std::string& mp4Path, const uint8
   std::vector<BytePatch> undo;
   std::vector<uint8_t> record;
   if (!ApplyPatches(file, PlanTimeCorrections(walk), undo) ||
-      !BuildRecord(file, end, walk, block, blockLength, record) ||
+      !BuildRecord(file, end, walk, block, blockLength, known, record) ||
       !AppendSkipBox(file, end, record)) {
     Restore(file, undo, end);
     notices.notice(NoticeKind::error, "!!! error: cannot read the samples or write the integrity record");

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <string>
 
+#include "convert/sample_crc.h"
 #include "platform/notice_sink.h"
 
 namespace convert {
@@ -29,9 +30,11 @@ enum class PostProcessOutcome {
 };
 
 // Full outcome; errorCode is set to -60290 for alreadySealed and left alone otherwise.
+// With `known` CRCs whose counts match the file's tables, the samples are not read again.
 PostProcessOutcome PostProcessMp4Outcome(const std::string& mp4Path, const uint8_t* block,
                                          size_t blockLength, std::atomic<int>& errorCode,
-                                         platform::NoticeSink& notices);
+                                         platform::NoticeSink& notices,
+                                         const SampleCrcs* known = nullptr);
 
 // Returns 1 when the record was appended, 0 otherwise (errorCode = -60290 when the file already
 // held a "skip" box).

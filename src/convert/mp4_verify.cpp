@@ -26,6 +26,7 @@ class Verifier {
     if (!file_.open(path, false)) return unreadable("cannot open the file");
     walk_ = WalkMp4(file_, false);
     if (walk_.malformed) return unreadable("damaged box tree: " + walk_.problem);
+    r_.gaps = walk_.gaps;
     if (!walk_.skipSeen) return differs("record", "no integrity record (no \"skip\" box)");
     if (!readRecord() || !checkBlock() || !checkCounts() || !checkSamples()) return false;
     if (walk_.skipPos + walk_.skipSize != file_.size())

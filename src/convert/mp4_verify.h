@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace convert {
 
@@ -39,6 +41,9 @@ struct VerifyResult {
   IntegrityRecordFields record;
   uint64_t recordOffset = 0;  // file offset of the "skip" box
   uint64_t textLength = 0;    // characters of encoded text
+  // Sectors of the recording that were skipped after damaged boxes when the file was written,
+  // as (first, last) sector indices; empty for an undamaged recording.
+  std::vector<std::pair<uint32_t, uint32_t>> gaps;
 };
 
 VerifyResult VerifyMp4(const std::string& path);

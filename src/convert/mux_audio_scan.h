@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "convert/adts_parser.h"
@@ -20,6 +21,16 @@ struct AudioScan {
 };
 
 int ScanAudio(InputFile& file, AudioScan* scan);
+
+// The per-frame decisions of ScanAudio, for callers that hold the frames elsewhere.
+class AudioScanner {
+ public:
+  // Adds one parsed frame to `scan`; kMuxOk or the muxer's error code.
+  int Feed(const AdtsHeader& header, std::span<const uint8_t> payload, AudioScan* scan);
+
+ private:
+  AdtsHeader first_;
+};
 
 // Maps the reader's failures to muxer codes (kMuxOk for a frame or the end).
 int AdtsReaderError(AdtsReader::Result result);

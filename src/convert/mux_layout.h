@@ -28,6 +28,9 @@ struct MovieLayout {
   AudioEntry audio_entry;
   TrackTables audio;
   bool co64 = false;
+  // Sectors skipped after damaged boxes, as (first, last) pairs: stored in moov/udta/"kgap"
+  // (count, then the pairs, u32 big-endian) when there are any.
+  std::span<const uint32_t> skipped_sectors;
 };
 
 struct MovieDurations {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "convert/mp4_box_walk.h"
 #include "convert/mp4_file.h"
@@ -15,6 +16,12 @@
 namespace convert {
 
 inline constexpr size_t kSampleWindowBytes = 1 << 20;
+
+// Sample CRCs already known to whoever wrote the samples, per track in table order.
+struct SampleCrcs {
+  std::vector<uint32_t> video;
+  std::vector<uint32_t> audio;
+};
 
 // Writes table.count() little-endian CRCs for each track into the given spans (which must
 // hold 4 bytes per sample). Sample bytes at or past `dataEnd` count as missing: the record

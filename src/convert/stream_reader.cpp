@@ -22,6 +22,7 @@ void StreamReader::Reset() {
   boxSize_ = 0;
   boxMagic_ = 0;
   streamEnded_ = false;
+  headerRejected_ = false;
   sector_ = 0;
   configLoaded_ = false;
   error_ = 0;
@@ -56,7 +57,10 @@ bool StreamReader::StepSector(int32_t step) {
   if (b < 0) b += n;
   if (b >= n) b -= n;
   steppedOntoEnd_ = b == rangeEnd_;
-  if (steppedOntoEnd_) endReached_ = true;
+  if (steppedOntoEnd_) {
+    endReached_ = true;
+    ++endLandings_;
+  }
   if ((b & 0xFF) == 0xFF) {
     b += step < 0 ? -1 : 1;
     if (b >= n) b -= n;
@@ -110,6 +114,7 @@ bool StreamReader::FindKeyFrame(bool stopAtRangeEnd) {
       if (!StepSector(-1)) return false;
     }
     boxStart_ = position();
+    const uint64_t landings = endLandings_;
     if (!ReadStream(box_.data(), qbox::kHeaderSize)) return false;
     const uint32_t size = qbox::BoxSize(box_.data());
     if (!qbox::ValidSize(size)) {
@@ -118,8 +123,12 @@ bool StreamReader::FindKeyFrame(bool stopAtRangeEnd) {
     }
     boxSize_ = qbox::RoundedSize(size);
     if (!(qbox::StreamType(box_.data()) & qbox::kStreamVideo) ||
-        !(qbox::SampleFlags(box_.data()) & qbox::kSampleKeyFrame))
+        !(qbox::SampleFlags(box_.data()) & qbox::kSampleKeyFrame)) {
+      // A rejected header that ran onto the range end sector: everything after it lies
+      // beyond the range, so the search ends as if the scan itself had stepped there.
+      if (stopAtRangeEnd && endLandings_ != landings) return false;
       continue;  // scan on from just after the rejected header
+    }
     return ReadStream(box_.data() + qbox::kHeaderSize, boxSize_ - qbox::kHeaderSize);
   }
 }
@@ -136,12 +145,29 @@ bool StreamReader::ReadNextBox() {
   const uint32_t size = qbox::BoxSize(box_.data());
   if (boxMagic_ != qbox::kMagic || !qbox::ValidSize(size)) {
     streamEnded_ = true;
+    headerRejected_ = true;
     return false;
   }
   boxSize_ = qbox::RoundedSize(size);
   if (!ReadStream(box_.data() + qbox::kHeaderSize, boxSize_ - qbox::kHeaderSize)) return false;
   ++boxCount_;
   return true;
+}
+
+bool StreamReader::ResyncAtKeyFrame() {
+  if (!headerRejected_) return false;
+  headerRejected_ = false;
+  const uint64_t landings = endLandings_;
+  for (;;) {
+    streamEnded_ = false;
+    if (FindKeyFrame(true)) {
+      ++boxCount_;
+      return true;
+    }
+    // Only an invalid size (a damaged header that carries the magic) is scanned past; a read
+    // failure, the range end or a whole turn of the ring ends the search.
+    if (error_ || !streamEnded_ || endLandings_ != landings) return false;
+  }
 }
 
 bool StreamReader::StepBackOneSector() {

@@ -66,7 +66,8 @@ class StreamReader {
   bool ReadStream(uint8_t* dst, uint32_t n);
   // Scans 4-aligned offsets for the next video key-frame box and leaves it in the box
   // buffer, the position just after it. With `stopAtRangeEnd` the scan gives up when it
-  // steps onto the range end sector; it also gives up after one whole turn of the ring.
+  // steps onto the range end sector, also while reading a rejected box header; it also gives
+  // up after one whole turn of the ring.
   // An invalid box size ends the stream.
   bool FindKeyFrame(bool stopAtRangeEnd = false);
   // Reads the box at the position. A wrong magic or size ends the stream; after a box of
@@ -77,6 +78,17 @@ class StreamReader {
   // The scan looks back at most one maximal box; when nothing is found there the reader is
   // left where it was and the result is false.
   bool StepBackBox();
+  // After ReadNextBox met a damaged header (a wrong magic or size, not the 24-byte end box):
+  // scans on for the next video key frame before the range end, skipping damaged headers,
+  // and leaves it in the box buffer as ReadNextBox would. False when none lies before the
+  // range end (the stream stays ended) or when ReadNextBox met no damage.
+  bool ResyncAtKeyFrame();
+  // True while the stream has ended at a damaged header rather than at its end box.
+  bool header_rejected() const { return headerRejected_; }
+  // Where the header of the box in the buffer began.
+  int32_t box_start_sector() const { return boxStart_.sector; }
+  const Position& box_start() const { return boxStart_; }
+
   // Copies the configuration pair from the information sector of the current block, once.
   bool LoadConfiguration();
 
@@ -133,6 +145,8 @@ class StreamReader {
   bool endReached_ = false;
   bool configLoaded_ = false;
   bool steppedOntoEnd_ = false;  // the last StepSector landed on the range end
+  uint64_t endLandings_ = 0;     // how often StepSector landed on the range end
+  bool headerRejected_ = false;  // ReadNextBox ended the stream at a damaged header
   int error_ = 0;
   Position boxStart_;  // where the header of the box in the buffer began
 

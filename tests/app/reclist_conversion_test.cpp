@@ -4,6 +4,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
+#include <QTimer>
 #include <QtTest>
 #include <filesystem>
 
@@ -136,6 +137,33 @@ class RecListConversionTest : public QObject {
         std::error_code ec;
         QVERIFY2(std::filesystem::file_size(path, ec) > 0 && !ec, path.c_str());
       }
+  }
+  // The queue moves on when a worker reports done, not on the progress timer's tick: with a
+  // timer that would not tick for an hour, both recordings are still converted.
+  void queueMovesOnWhenTheWorkerReportsDone() {
+    testsupport::TempDir dir;
+    const cardsim::CardResult card = cardsim::WriteCardToFolder(TwoRecordings(), dir / "card");
+    QVERIFY2(card.ok, card.error.c_str());
+    std::filesystem::create_directory(dir / "out");
+    platform::NullNoticeSink notices;
+    card::CardMedium medium(notices);
+    QVERIFY(medium.OpenMedium(dir / "card"));
+    app::SetMessageBoxHook([&](app::BoxKind, const QString&, bool) { return false; });
+    TRecListForm form;
+    form.setFolderChooser(
+        [&](QWidget*, const QString&) { return QString::fromStdString(dir / "out"); });
+    form.showFor(records::RecListMediumOf(medium));
+    QTRY_COMPARE(form.findChild<QListWidget*>("CheckListBox1")->count(), 2);
+    QTRY_VERIFY(!form.scanRunning());
+    auto* timer = form.findChild<QTimer*>("Timer1");
+    QVERIFY(timer);
+    timer->setInterval(3600 * 1000);
+    form.findChild<QPushButton*>("btnSelAll")->click();
+    form.findChild<QPushButton*>("btnStartConv")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!form.isVisible(), 120000);
+    app::SetMessageBoxHook(nullptr);
+    for (const cardsim::RecordingResult& rec : card.recordings)
+      QVERIFY(std::filesystem::exists(dir / ("out/" + rec.stamp + ".mp4")));
   }
 };
 

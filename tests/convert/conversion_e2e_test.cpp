@@ -7,6 +7,8 @@
 #include <csignal>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -350,4 +352,100 @@ TEST(ConversionEndToEnd, CliInterruptLeavesNoTemporaryFiles) {
   }
   EXPECT_NE(r.output.find("cancelled"), std::string::npos) << r.output;
   EXPECT_TRUE(Names(dir / "out").empty());
+}
+
+TEST(ConversionEndToEnd, DamagedBoxIsSkippedToTheNextKeyFrameAndReported) {
+  REQUIRE_PEERS();
+  TempDir dir;
+  const nlohmann::json card = WriteCard(dir, "--recordings 1 --blocks 9");
+  const nlohmann::json& rec = card["recordings"][0];
+  const int first = rec["first_block"].get<int>();
+  // Break the size of the first box that starts in the fourth block of the recording.
+  const std::string part = dir / "card/hcpt0000.hcf";
+  const uint64_t at = uint64_t(first + 3) * 256 * 512;
+  ASSERT_GT(std::filesystem::file_size(part), at + 256 * 512);
+  {
+    std::fstream f(part, std::ios::in | std::ios::out | std::ios::binary);
+    std::vector<char> block(255 * 512);
+    f.seekg(std::streamoff(at));
+    f.read(block.data(), std::streamsize(block.size()));
+    size_t magic = 8;
+    while (magic + 4 <= block.size() && std::memcmp(&block[magic], "qbox", 4) != 0) magic += 4;
+    ASSERT_LT(magic + 4, block.size());
+    f.seekp(std::streamoff(at + magic - 4));
+    f.put(0x7F);
+  }
+  std::filesystem::create_directory(dir / "out");
+  // The command's output holds stdout and stderr together.
+  const auto r = RunCommand(std::string(KORVAN_CLI_PATH) + " convert " + Quote(dir / "card") +
+                            " " + Quote(dir / "out"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("damaged stream, sectors"), std::string::npos) << r.output;
+  std::vector<std::string> written;
+  for (const std::string& line : Lines(r.output))
+    if (line.size() > 4 && line.compare(line.size() - 4, 4, ".mp4") == 0) written.push_back(line);
+  ASSERT_EQ(written.size(), 1u) << r.output;
+  const std::string mp4 = written[0];
+  const Probe p = ProbeFile(mp4);
+  const int total = rec["video_frames"].get<int>();
+  // Without the resync the file ended at the damage, a third of the way in.
+  EXPECT_GT(p.video, total * 2 / 3) << "of " << total;
+  EXPECT_LT(p.video, total);
+  ExpectDecodes(mp4);
+  const auto verify = RunCommand(std::string(KORVAN_CLI_PATH) + " verify " + Quote(mp4) + " --json");
+  EXPECT_EQ(verify.status, 0) << verify.output;
+  const nlohmann::json v = nlohmann::json::parse(verify.output, nullptr, false);
+  ASSERT_TRUE(v.contains("gaps")) << verify.output;
+  ASSERT_EQ(v["gaps"].size(), 1u) << verify.output;
+  EXPECT_EQ(v["gaps"][0]["fromSector"].get<int64_t>() / 256, first + 3);
+  EXPECT_GT(v["gaps"][0]["toSector"].get<int64_t>(), v["gaps"][0]["fromSector"].get<int64_t>());
+}
+
+TEST(ConversionEndToEnd, PicturesBeforeTheFirstIdrTakeTheirAudioWithThem) {
+  REQUIRE_PEERS();
+  TempDir dir;
+  const nlohmann::json card = WriteCard(dir, "--recordings 1 --blocks 6");
+  const nlohmann::json& rec = card["recordings"][0];
+  const int first = rec["first_block"].get<int>();
+  // The record's data sectors of its first two blocks as one stream, to find the first
+  // key-frame box and turn its IDR picture into a plain one (NAL type 5 -> 1).
+  const std::string part = dir / "card/hcpt0000.hcf";
+  std::fstream f(part, std::ios::in | std::ios::out | std::ios::binary);
+  const auto fileOffset = [&](size_t s) {
+    return std::streamoff(uint64_t(first) * 256 * 512 + (s / (255 * 512)) * 256 * 512 +
+                          s % (255 * 512));
+  };
+  std::vector<uint8_t> stream(2 * 255 * 512);
+  for (size_t s = 0; s < stream.size(); s += 512) {
+    f.seekg(fileOffset(s));
+    f.read(reinterpret_cast<char*>(&stream[s]), 512);
+  }
+  size_t box = 0;
+  for (; box + 32 < stream.size(); box += 4) {
+    if (std::memcmp(&stream[box + 4], "qbox", 4) != 0) continue;
+    if ((stream[box + 13] & 2) && (stream[box + 19] & 4)) break;  // video key frame
+  }
+  ASSERT_LT(box + 32, stream.size());
+  size_t at = box + ((stream[box + 11] & 1) ? 24 : 32) + ((stream[box + 19] & 0x40) ? 16 : 0);
+  while ((stream[at + 4] & 0x1F) != 5) {
+    at += 4 + ((size_t(stream[at]) << 24) | (size_t(stream[at + 1]) << 16) |
+               (size_t(stream[at + 2]) << 8) | stream[at + 3]);
+    ASSERT_LT(at + 5, stream.size());
+  }
+  f.seekp(fileOffset(at + 4));
+  f.put(char((stream[at + 4] & 0xE0) | 1));
+  f.close();
+
+  std::filesystem::create_directory(dir / "out");
+  const auto r = RunCommand(std::string(KORVAN_CLI_PATH) + " convert " + Quote(dir / "card") +
+                            " " + Quote(dir / "out") + " 2>/dev/null");
+  ASSERT_EQ(r.status, 0) << r.output;
+  ASSERT_EQ(Lines(r.output).size(), 1u);
+  const Probe p = ProbeFile(Lines(r.output)[0]);
+  EXPECT_LT(p.video, rec["video_frames"].get<int>()) << "the first group of pictures is dropped";
+  EXPECT_LT(p.audio, rec["audio_frames"].get<int>()) << "and so is its audio";
+  const double videoSeconds = p.video / 25.0;
+  const double audioSeconds = p.audio * 1024.0 / 48000.0;  // the simulator records at 48 kHz
+  EXPECT_NEAR(audioSeconds, videoSeconds, 0.1);
+  ExpectDecodes(Lines(r.output)[0]);
 }

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -102,6 +107,15 @@ class Recording {
   }
 
   void Key(int i, size_t n = 300) { Video(0x65, kSampleKeyFrame, i, n); }
+  // Appends a picture and then breaks the magic of its box; returns the box's sector.
+  uint32_t DamagedDelta(int i, size_t n = 300) {
+    const uint32_t sector = layout.sector(), offset = layout.offset();
+    Delta(i, n);
+    region.sector(sector)[offset] = 0x7F;  // boxSize far above the limit
+    return sector;
+  }
+  // The 24-byte box that ends the stream.
+  void EndBox() { layout.AppendBox(MakeBox({kStreamVideo, 0, {}})); }
   void Delta(int i, size_t n = 300) { Video(0x41, 0, i, n); }
   void Audio(int i, size_t n = 60) {
     Bytes frame = {0xAF, 0, uint8_t(i)};
@@ -142,7 +156,7 @@ class Recording {
     TMovieConvTh worker(via ? *via : region, Record(), std::move(q), sink, limit, format);
     worker.set_muxer([&](const char* v, const char* a, const char* mp4) {
       parts.push_back({VideoUnits(ReadFile(v)), AudioUnits(ReadFile(a)), mp4});
-      std::ofstream(mp4) << "mp4";
+      std::ofstream(mp4, std::ios::binary) << std::string("\0\0\0\x08" "free", 8);  // one empty box
       return muxResult;
     });
     if (setup) setup(worker);
@@ -153,6 +167,7 @@ class Recording {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     done = worker.done;
     failed = worker.failed;
+    gaps = worker.gaps();
     errorCode = worker.errorCode;
     progress = worker.progress;
     return parts;
@@ -165,6 +180,7 @@ class Recording {
   int muxResult = 0;
   bool done = false, failed = false;
   int errorCode = 0, progress = 0;
+  std::vector<StreamGap> gaps;
 
  private:
   void Video(uint8_t tag, uint32_t flags, int i, size_t n) {
@@ -376,4 +392,150 @@ TEST(MovieConversion, CardWithoutPartitionFilesIs8100) {
   worker.start();
   while (!worker.failed && !worker.done) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   EXPECT_EQ(worker.errorCode, 8100);
+}
+
+TEST(MovieConversion, DamagedBoxResumesAtTheNextKeyFrameAndReportsTheGap) {
+  testsupport::TempDir dir;
+  Recording rec(2048, 1, 4);  // blocks 1 to 4
+  int i = 1;
+  rec.Audio(i++);
+  while (rec.layout.sector() < 2 * 256) rec.Gop(i, 3, 2000);
+  const int lastBefore = i - 1;
+  const uint32_t damaged = rec.DamagedDelta(i++, 2000);
+  const int lost = i;
+  rec.Delta(i++, 2000);
+  const int resumed = i;
+  while (rec.layout.sector() < 3 * 256 + 100) rec.Gop(i, 3, 2000);
+  const int last = i - 1;
+  const auto parts = rec.Run(rec.Request(dir));
+  ASSERT_TRUE(rec.done) << rec.errorCode;
+  ASSERT_EQ(parts.size(), 1u);
+  std::vector<int> pictures;
+  for (const Unit& u : parts[0].video)
+    if (u.kind == 'K' || u.kind == 'D') pictures.push_back(u.index);
+  EXPECT_NE(std::find(pictures.begin(), pictures.end(), Idx(lastBefore)), pictures.end());
+  EXPECT_EQ(std::find(pictures.begin(), pictures.end(), Idx(lost)), pictures.end());
+  EXPECT_NE(std::find(pictures.begin(), pictures.end(), Idx(resumed)), pictures.end());
+  EXPECT_EQ(pictures.back(), Idx(last)) << "the rest of the recording is kept";
+  ASSERT_EQ(rec.gaps.size(), 1u);
+  EXPECT_EQ(rec.gaps[0].fromSector, int32_t(damaged));
+  EXPECT_GT(rec.gaps[0].toSector, rec.gaps[0].fromSector);
+}
+
+TEST(MovieConversion, DamageInTheLastBlockEndsTheRecordingThere) {
+  testsupport::TempDir dir;
+  Recording rec(2048, 1, 2);  // blocks 1 and 2
+  int i = 1;
+  rec.Audio(i++);
+  while (rec.layout.sector() < 2 * 256 + 20) rec.Gop(i, 3, 2000);
+  const int lastBefore = i - 1;
+  rec.DamagedDelta(i++, 2000);
+  rec.Gop(i, 3, 2000);  // may be older data: not taken
+  const auto parts = rec.Run(rec.Request(dir));
+  ASSERT_TRUE(rec.done) << rec.errorCode;
+  ASSERT_EQ(parts.size(), 1u);
+  EXPECT_EQ(parts[0].video.back().index, Idx(lastBefore));
+  EXPECT_TRUE(rec.gaps.empty());
+}
+
+TEST(MovieConversion, SplitPointPastTheEndBoxMakesNoPartAndKeepsTheSingleName) {
+  testsupport::TempDir dir;
+  Recording rec(4096, 1, 6);
+  int i = 1;
+  rec.Audio(i++);
+  // The limit is crossed a few sectors before the end box; the look-ahead starts behind it.
+  while (rec.layout.sector() < 256 + 200) rec.Gop(i, 3, 2000);
+  const int recordEnd = i;
+  rec.Gop(i, 2, 2000);
+  rec.EndBox();
+  while (rec.layout.sector() < 256 + 400) rec.Gop(i, 3, 2000);  // older data after the end
+  const auto parts = rec.Run(rec.Request(dir), 180000);
+  ASSERT_TRUE(rec.done) << rec.errorCode;
+  ASSERT_EQ(parts.size(), 1u);
+  EXPECT_LE(parts[0].video.back().index, Idx(recordEnd + 2));
+  EXPECT_EQ(Names(dir), std::vector<std::string>{"2024-05-06_07-08-09.mp4"});
+}
+
+TEST(MovieConversion, FailureToSealTheFileFailsTheConversion) {
+  testsupport::TempDir dir;
+  Recording rec(2048, 1, 2);
+  int i = 1;
+  rec.Audio(i++);
+  for (int g = 0; g < 5; ++g) rec.Gop(i, 3);
+  platform::NullNoticeSink sink;
+  TMovieConvTh worker(rec.region, rec.Record(), rec.Request(dir), sink, kSplitLimit, rec.format);
+  // The "file" the post-processor must open is a folder: nothing can be appended.
+  worker.set_muxer([](const char*, const char*, const char* mp4) {
+    std::filesystem::create_directory(mp4);
+    return 0;
+  });
+  worker.start();
+  ASSERT_TRUE(worker.wait_finished(std::chrono::seconds(20)));
+  EXPECT_TRUE(worker.failed);
+  EXPECT_FALSE(worker.done);
+  EXPECT_EQ(worker.errorCode, 2261);
+}
+
+TEST(MovieConversion, WaitingForTheWorkerWakesWhenItFinishes) {
+  testsupport::TempDir dir;
+  Recording rec(2048, 1, 2);
+  int i = 1;
+  rec.Audio(i++);
+  for (int g = 0; g < 5; ++g) rec.Gop(i, 3);
+  platform::NullNoticeSink sink;
+  TMovieConvTh worker(rec.region, rec.Record(), rec.Request(dir), sink, kSplitLimit, rec.format);
+  std::atomic<int> called{0};
+  worker.set_finish_callback([&] { ++called; });
+  worker.set_muxer([](const char*, const char*, const char* mp4) {
+    std::ofstream(mp4, std::ios::binary) << std::string("\0\0\0\x08" "free", 8);
+    return 0;
+  });
+  worker.set_idle_priority(false);
+  worker.start();
+  // The timeout is a safety net only: the wait ends when `done` is set.
+  ASSERT_TRUE(worker.wait_finished(std::chrono::seconds(20)));
+  EXPECT_TRUE(worker.done);
+  worker.request_terminate();
+  worker.join();
+  EXPECT_TRUE(worker.ended());
+  EXPECT_EQ(called, 1) << "once, before the worker waited for termination";
+}
+
+TEST(MovieConversion, DetachedWorkerEndsByItselfAndDeletesTheCancelledPart) {
+  testsupport::TempDir dir;
+  Recording rec(2048, 1, 2);
+  int i = 1;
+  rec.Audio(i++);
+  for (int g = 0; g < 5; ++g) rec.Gop(i, 3);
+  platform::NullNoticeSink sink;
+  auto worker = std::make_shared<TMovieConvTh>(rec.region, rec.Record(), rec.Request(dir), sink,
+                                               kSplitLimit, rec.format);
+  std::mutex m;
+  std::condition_variable cv;
+  bool muxing = false, release = false;
+  worker->set_muxer([&](const char*, const char*, const char* mp4) {
+    std::ofstream(mp4) << "partial";
+    std::unique_lock lock(m);
+    muxing = true;
+    cv.notify_all();
+    cv.wait(lock, [&] { return release; });
+    return 0;
+  });
+  std::weak_ptr<TMovieConvTh> alive = worker;
+  worker->start(worker);
+  {
+    std::unique_lock lock(m);
+    cv.wait(lock, [&] { return muxing; });
+  }
+  worker->detach();  // returns at once although the muxer still runs
+  worker.reset();
+  {
+    std::lock_guard lock(m);
+    release = true;
+  }
+  cv.notify_all();
+  for (int n = 0; n < 2000 && !alive.expired(); ++n)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_TRUE(alive.expired()) << "the worker ended and freed itself";
+  EXPECT_TRUE(Names(dir).empty()) << "the part muxed after the cancel is deleted";
 }

@@ -395,3 +395,50 @@ TEST_F(StreamReaderConfig, UnreadableInformationSectorIs9834) {
   EXPECT_FALSE(reader.LoadConfiguration());
   EXPECT_EQ(reader.error(), 9834);
 }
+
+TEST(StreamReaderKeyFrames, RejectedHeaderReadOntoTheRangeEndStopsTheSearch) {
+  MemoryRegion region(1024);
+  StreamLayout layout(region, 20, 500);  // an audio header from sector 20 into sector 21
+  layout.AppendBox(Audio(40, 1));
+  layout.AppendBox(KeyFrame(40, 2));  // past the range end
+  StreamReader r(region);
+  r.set_range_end(21);
+  Start(r, 20);
+  EXPECT_FALSE(r.FindKeyFrame(true));
+  Start(r, 20);
+  EXPECT_TRUE(r.FindKeyFrame(false)) << "without the range the key frame is found";
+}
+
+TEST(StreamReaderKeyFrames, ResyncAfterADamagedHeaderSkipsToTheNextKeyFrame) {
+  MemoryRegion region(1024);
+  StreamLayout layout(region, 0);
+  layout.AppendBox(Delta(40, 1));
+  const uint32_t damagedAt = layout.offset();
+  layout.AppendBox(Delta(40, 2));
+  layout.AppendBox(MakeBox({kStreamVideo, kSampleKeyFrame, Bytes(8), false, 2000000}));  // bad size
+  layout.AppendBox(Delta(40, 3));
+  const Bytes key = KeyFrame(40, 4);
+  layout.AppendBox(key);
+  region.sector(0)[damagedAt + 4] = 'X';  // the second box loses its magic
+  StreamReader r(region);
+  r.set_range_end(600);
+  Start(r, 0);
+  ASSERT_TRUE(r.ReadNextBox());
+  EXPECT_FALSE(r.ReadNextBox());
+  EXPECT_TRUE(r.header_rejected());
+  ASSERT_TRUE(r.ResyncAtKeyFrame());
+  EXPECT_EQ(Current(r), Padded(key));
+
+  // The end box is no damage: nothing is searched after it.
+  MemoryRegion ended(1024);
+  StreamLayout tail(ended, 0);
+  tail.AppendBox(MakeBox({kStreamVideo, 0, {}}));
+  tail.AppendBox(key);
+  StreamReader e(ended);
+  e.set_range_end(600);
+  Start(e, 0);
+  ASSERT_TRUE(e.ReadNextBox());
+  EXPECT_FALSE(e.ReadNextBox());
+  EXPECT_FALSE(e.header_rejected());
+  EXPECT_FALSE(e.ResyncAtKeyFrame());
+}

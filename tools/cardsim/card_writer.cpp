@@ -239,6 +239,7 @@ bool CardWriter::Run() {
     p.fps = s_.fps;
     p.gop = s_.gop;
     p.video_bit_rate = VideoBitRate(s_);
+    p.high_profile = s_.high_profile;
     p.sample_rate = s_.sample_rate;
     p.channels = s_.channels;
     p.seed = s_.seed;

@@ -83,7 +83,12 @@ bool EncodeVideo(const VideoEncodeParams& params, EncodedVideo& out, std::string
   ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER | AV_CODEC_FLAG_CLOSED_GOP;
   av_opt_set(ctx->priv_data, "preset", "ultrafast", 0);
   av_opt_set(ctx->priv_data, "tune", "zerolatency", 0);
-  av_opt_set(ctx->priv_data, "x264-params", "scenecut=0:open-gop=0:bframes=0:repeat-headers=0", 0);
+  av_opt_set(ctx->priv_data, "x264-params",
+             params.high_profile
+                 ? "scenecut=0:open-gop=0:bframes=0:repeat-headers=0:cabac=1:8x8dct=1"
+                 : "scenecut=0:open-gop=0:bframes=0:repeat-headers=0",
+             0);
+  if (params.high_profile) av_opt_set(ctx->priv_data, "profile", "high", 0);
   if (avcodec_open2(ctx.get(), codec, nullptr) < 0) {
     error = "cannot open the H.264 encoder";
     return false;

@@ -20,6 +20,7 @@ struct VideoEncodeParams {
   int gop = 25;
   int gop_count = 4;
   int bit_rate = 2000000;
+  bool high_profile = false;  // CABAC and 8x8 transforms on top of the fast preset
   uint32_t seed = 1;
 };
 

@@ -26,6 +26,7 @@ std::shared_ptr<const MediaSet> GetMediaSet(const MediaParams& params, std::stri
   v.gop = params.gop;
   v.gop_count = params.gop_count;
   v.bit_rate = params.video_bit_rate;
+  v.high_profile = params.high_profile;
   v.seed = params.seed;
   if (!EncodeVideo(v, set->video, error)) return nullptr;
   AudioEncodeParams a;

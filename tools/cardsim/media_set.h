@@ -24,6 +24,7 @@ struct MediaParams {
   int gop = 25;
   int gop_count = 4;
   int video_bit_rate = 2000000;
+  bool high_profile = false;
   int sample_rate = 48000;
   int channels = 1;
   uint32_t seed = 1;

@@ -5,6 +5,7 @@
 namespace cardsim {
 
 int VideoBitRate(const Scenario& s) {
+  if (s.video_bit_rate > 0) return s.video_bit_rate;
   static constexpr int kFullSize[4] = {2000000, 1200000, 700000, 1200000};
   const double area = double(s.width) * s.height / (720.0 * 576.0);
   return int(kFullSize[s.quality & 3] * area);

@@ -63,6 +63,8 @@ struct Scenario {
   int width = 720, height = 576, fps = 25, gop = 25;
   int sample_rate = 48000, channels = 1;
   uint8_t quality = 0;          // av_quality_level; also picks the bit rate
+  int video_bit_rate = 0;       // bits per second; 0: the quality level's rate
+  bool high_profile = false;    // CABAC and 8x8 transforms (High profile) instead of Baseline
   uint16_t video_flags = 0x0002;  // progscale on, fldcoding off
   uint32_t clock_hz = 0;        // f_cclk_copy; 0 means 196608000 Hz
   uint32_t rec_mode_flags = 1;  // ring recording
