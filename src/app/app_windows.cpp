@@ -1,5 +1,7 @@
 #include "app/app_windows.h"
 
+#include <utility>
+
 #include "app/block_list_form.h"
 #include "app/card_op_form.h"
 #include "app/removable_drives_select_form.h"
@@ -33,11 +35,16 @@ void CreateWindows(platform::NoticeSink& notices) {
   w.main->setCardOpForm(w.cardOp.get());
   w.cardOp->setServiceList(w.ssList.get());
   CardActions actions;
-  actions.records = [](TCardOpForm& form) { Instance().recList->openFor(form.medium()); };
+  actions.records = [](TCardOpForm& form) {
+    AppWindows& w = Instance();
+    w.recList->openFor(form.medium(), std::exchange(w.thoroughScanNext, false));
+  };
   actions.settings = [](TCardOpForm& form) { SettingsAction(*Instance().settings, form); };
   actions.clear = ClearCardAction;
   actions.erase = EraseCardAction;
-  actions.recover = RecoverRecordsAction;
+  actions.recover = [](TCardOpForm& form) {
+    if (RecoverRecordsAction(form)) Instance().thoroughScanNext = true;
+  };
   w.cardOp->setActions(std::move(actions));
   w.recPreview = std::make_unique<TRecPreviewForm>();
   w.recList->setPreviewOpener([](TRecListForm& list) { Instance().recPreview->openFor(list); });

@@ -27,6 +27,9 @@ struct AppWindows {
   std::unique_ptr<TssList> ssList;
   std::unique_ptr<TRecPreviewForm> recPreview;
   std::unique_ptr<TSettingsForm> settings;
+  // After a recovery the next record list scans every block: the probing scan can step over
+  // short recordings between the gaps a recovered ring usually holds.
+  bool thoroughScanNext = false;
 };
 
 // Creates the windows; `notices` must outlive them.

@@ -63,13 +63,13 @@ void EraseCardAction(TCardOpForm& form) {
   form.Reopen();
 }
 
-void RecoverRecordsAction(TCardOpForm& form) {
-  if (IsImage(form)) return;
+bool RecoverRecordsAction(TCardOpForm& form) {
+  if (IsImage(form)) return false;
   if (!AskYesNo(&form, BoxKind::warning,
                 QStringLiteral("Вы действительно хотите попытаться\nвосстановить все возможные "
                                "записи\nна карте памяти ") +
                     MediumLabel(form) + QStringLiteral(" ?")))
-    return;
+    return false;
   card::CardMedium& m = form.medium();
   prepare::RecoverOutcome outcome = prepare::RecoverOutcome::ready;
   const bool ok = WriteChange(form, [&](card::ServiceSector& s) {
@@ -87,6 +87,7 @@ void RecoverRecordsAction(TCardOpForm& form) {
     ShowError(&form, text);
   }
   form.CloseForReopen();
+  return ok;
 }
 
 void SettingsAction(TSettingsForm& settings, TCardOpForm& form) {

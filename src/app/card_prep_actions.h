@@ -16,8 +16,9 @@ class TSettingsForm;
 void ClearCardAction(TCardOpForm& form);
 // Erase (Ctrl+E): both ring pointers unset.
 void EraseCardAction(TCardOpForm& form);
-// Recovery (Ctrl+R, ring begin = end): the whole ring but one block declared recorded.
-void RecoverRecordsAction(TCardOpForm& form);
+// Recovery (Ctrl+R, ring begin = end): the whole ring but one block declared recorded. True
+// when the pointers were written.
+bool RecoverRecordsAction(TCardOpForm& form);
 // Shows the settings window for the open card; a save writes the edited sector.
 void SettingsAction(TSettingsForm& settings, TCardOpForm& form);
 

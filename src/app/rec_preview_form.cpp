@@ -58,6 +58,9 @@ void TRecPreviewForm::buildControls() {
   Image1->setObjectName(QStringLiteral("Image1"));
   lblGps = new QLabel(this);
   lblGps->setObjectName(QStringLiteral("lblGps"));
+  lblFix = new QLabel(this);
+  lblFix->setObjectName(QStringLiteral("lblFix"));
+  lblFix->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   TrackBar1 = new QSlider(Qt::Horizontal, this);
   TrackBar1->setObjectName(QStringLiteral("TrackBar1"));
   TrackBar1->setTickPosition(QSlider::NoTicks);
@@ -91,6 +94,7 @@ void TRecPreviewForm::layOut() {
   const int clientWidth = kImageWidth + 8;
   Image1->setGeometry(4, 4, kImageWidth, kImageHeight);
   lblGps->setGeometry(4, kImageHeight + 8, 178, 17);
+  lblFix->setGeometry(186, kImageHeight + 8, kImageWidth - 182, 17);
   TrackBar1->setGeometry(4, kImageHeight + 17 + 12, 364, 24);
   const QRect slider = TrackBar1->geometry();
   img_range->setGeometry(slider.left() + 10, slider.bottom() + 1, slider.width() - 21, 4);
@@ -172,7 +176,9 @@ void TRecPreviewForm::seek(int position) {
 }
 
 void TRecPreviewForm::showBatteryLine() {
-  if (session_) lblGps->setText(QString::fromStdString(session_->battery_line()));
+  if (!session_) return;
+  lblGps->setText(QString::fromStdString(session_->battery_line()));
+  lblFix->setText(QString::fromStdString(session_->fix_text()));
 }
 
 void TRecPreviewForm::TrackBar1Change(int position) {

@@ -85,6 +85,7 @@ class TRecPreviewForm : public QDialog {
 
   QLabel* Image1 = nullptr;
   QLabel* lblGps = nullptr;
+  QLabel* lblFix = nullptr;  // the block's GPS fix, beside the battery line
   QSlider* TrackBar1 = nullptr;
   QLabel* img_range = nullptr;
   QPushButton* btnFrom = nullptr;

@@ -120,6 +120,8 @@ void ScreenshotTour::saveDialogs(QWidget* owner) {
   dialog->show();
   save(dialog.get(), QStringLiteral("folder_dialog.png"));
   dialog->reject();
+}
+
 // The preview of the first recording a little way in, then its dark-region map (Ctrl+O on
 // the slider), then back to the record list, which closes.
 void ScreenshotTour::previewTour(TRecListForm& list) {

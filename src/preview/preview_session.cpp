@@ -4,6 +4,7 @@
 #include "convert/qbox.h"
 #include "preview/nal_rewrite.h"
 #include "records/battery_charge.h"
+#include "records/telemetry.h"
 
 namespace preview {
 
@@ -95,6 +96,10 @@ uint32_t PreviewSession::battery_adc() const {
 
 std::string PreviewSession::battery_line() const {
   return records::BatteryLineText(battery_adc());
+}
+
+std::string PreviewSession::fix_text() const {
+  return records::SectorFixText(card::ServiceSector(seeker_.info_sector()));
 }
 
 }  // namespace preview

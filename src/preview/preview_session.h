@@ -55,6 +55,8 @@ class PreviewSession {
 
   uint32_t battery_adc() const;
   std::string battery_line() const;
+  // The GPS fix of the block shown, as a short text ("нет данных GPS" without one).
+  std::string fix_text() const;
   const KeyFrameSeeker& seeker() const { return seeker_; }
 
   // Uses the decoder of that name instead of H.264's (tests of a missing decoder).

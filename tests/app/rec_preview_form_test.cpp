@@ -99,6 +99,10 @@ class RecPreviewFormTest : public QObject {
     QVERIFY(!form.session()->seeker().shown_decoded());  // sought, not decoded yet
     QTRY_VERIFY_WITH_TIMEOUT(form.session()->seeker().shown_decoded(), 2000);
     QCOMPARE(form.findChild<QLabel*>("lblGps")->text().left(7), QStringLiteral("заряд: "));
+    // Beside the battery line, the block's fix as the track files give it.
+    QCOMPARE(form.findChild<QLabel*>("lblFix")->text().toStdString(),
+             form.session()->fix_text());
+    QVERIFY(!form.findChild<QLabel*>("lblFix")->text().isEmpty());
     form.close();
   }
 
