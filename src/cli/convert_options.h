@@ -1,6 +1,6 @@
 // Arguments of `korvan-cli convert MEDIUM OUTDIR [--records 0,2,5 | --all]
-// [--range FIRST_SECTOR LAST_SECTOR --record N]`, parsed without touching the medium.
-// Without a selection every recording is converted. Any thread.
+// [--range FIRST_SECTOR LAST_SECTOR --record N] [--skip-existing]`, parsed without touching
+// the medium. Without a selection every recording is converted. Any thread.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +20,7 @@ struct ConvertOptions {
   bool range = false;             // --range: one range of one recording
   int64_t rangeFirst = 0, rangeLast = 0;
   size_t rangeRecord = 0;
+  bool skipExisting = false;      // --skip-existing: a recording already converted is skipped
 };
 
 // The options, or nothing after printing the usage error (exit status 2).

@@ -1,5 +1,7 @@
 #include "convert/conversion_worker.h"
 
+#include "convert/output_name.h"
+
 namespace records {
 
 namespace {
@@ -45,7 +47,9 @@ ConversionRequest WholeRecordRequest(int line, const TRecord& record, const std:
   r.convRecord = line;
   r.convStart = int32_t(uint32_t(record.bss_index) * 256u);
   r.convEnd = 0;
-  r.convBaseName = card::FormatStamp(record.bss);
+  // Never over another recording's file: a shared stamp gets the next free "-N" name.
+  r.convBaseName = convert::ChooseOutputName(dir, card::FormatStamp(record.bss),
+                                             convert::WholeRecordIdentity(record)).baseName;
   r.outputDir = dir;
   r.splitAlways = true;
   return r;
