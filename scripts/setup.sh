@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   ffmpeg dosfstools mtools fdisk util-linux
   xvfb xauth fonts-dejavu-core
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do
