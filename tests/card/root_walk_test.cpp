@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <vector>
 
 #include "base/endian.h"
 #include "card/card_medium.h"
@@ -36,18 +37,17 @@ class DamagedRoot : public ::testing::Test {
   }
   // Marks every entry of cluster `c` from `firstEntry` on as deleted (so none ends the walk).
   void fillDeleted(uint32_t c, size_t firstEntry) {
-    for (size_t e = firstEntry; e < clusterBytes / 32; ++e) {
-      const uint8_t deleted = 0xE5;
-      write(clusterOffset(c) + e * 32, &deleted, 1);
-    }
+    const std::vector<uint8_t> deleted(size_t(clusterBytes) - firstEntry * 32, 0xE5);
+    write(clusterOffset(c) + firstEntry * 32, deleted.data(), deleted.size());
   }
   void write(uint64_t offset, const uint8_t* p, size_t n) {
-    std::fstream f(image, std::ios::in | std::ios::out | std::ios::binary);
-    f.seekp(std::streamoff(offset));
-    f.write(reinterpret_cast<const char*>(p), std::streamsize(n));
+    if (!file.is_open()) file.open(image, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(std::streamoff(offset));
+    file.write(reinterpret_cast<const char*>(p), std::streamsize(n));
   }
   // Opens the image as a medium and through a fresh reader.
   void expectDamaged() {
+    file.close();
     platform::NullNoticeSink notices;
     card::CardMedium medium(notices);
     ASSERT_TRUE(medium.OpenMedium(image));
@@ -62,6 +62,7 @@ class DamagedRoot : public ::testing::Test {
   std::string image = dir / "card.img";
   card::VolumeGeometry g;
   uint64_t clusterBytes = 0;
+  std::fstream file;
 };
 
 TEST_F(DamagedRoot, IntactRootListsTheCardFiles) {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <fstream>
 
+#include "convert/conversion_worker.h"
 #include "convert/integrity_block.h"
 #include "convert/mp4_postprocess.h"
 #include "support/mp4_builder.h"
@@ -81,6 +82,14 @@ TEST_F(OutputNames, FilesWithoutARecordAndFirstPartsTakeTheName) {
   Seal(folder + "stamp-3_part01.mp4", a);
   EXPECT_EQ(choose(a), "stamp-3");
   EXPECT_TRUE(same);
+}
+
+TEST_F(OutputNames, TheRecordListQueueRequestsTheSameNames) {
+  const records::TRecord a = Recording(1, 10, 12), b = Recording(1, 20, 22);
+  const std::string stamp = card::FormatStamp(a.bss);
+  Seal(folder + stamp + ".mp4", a);
+  EXPECT_EQ(records::WholeRecordRequest(0, b, folder).convBaseName, stamp + "-2");
+  EXPECT_EQ(records::WholeRecordRequest(1, a, folder).convBaseName, stamp);
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 // (512 bytes), then the region's sectors (zeros after the input's end, whole blocks, two
 // partition files). Every part the worker reports as sealed without an error must verify
 // intact, and when the worker has ended no file but those parts may be left in its folder.
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <mutex>

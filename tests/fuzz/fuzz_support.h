@@ -3,6 +3,7 @@
 // the region and volume doubles the targets read through.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

@@ -2,6 +2,7 @@
 // bytes give (little-endian): an H.264 Annex B stream and an ADTS stream. Each unit goes through the SPS,
 // parameter-set and ADTS header parsers directly; then both streams go through the muxer's
 // file scans and the whole muxer. A file the muxer reports as written must walk cleanly.
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -66,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string h264 = dir + "in.264", aac = dir + "in.aac", mp4 = dir + "out.mp4";
   fuzzsupport::WriteWhole(h264, video);
   fuzzsupport::WriteWhole(aac, audio);
-  if (convert::process(h264.c_str(), aac.c_str(), mp4.c_str()) == 0) {
+  if (::process(h264.c_str(), aac.c_str(), mp4.c_str()) == 0) {
     convert::Mp4File file;
     KORVAN_FUZZ_CHECK(file.open(mp4, false), "the written file cannot be opened");
     const convert::Mp4Walk walk = convert::WalkMp4(file, false);

@@ -3,6 +3,7 @@
 // blocks' data sectors read as zeros. The service sector's ring pointers choose where the
 // scan runs, exactly as on an opened card; every recording found is then described as the
 // record list, the diagnostics and the service windows describe it.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 

@@ -23,9 +23,10 @@ namespace {
 
 using Image = std::shared_ptr<const std::vector<uint8_t>>;
 
-Image MakeFatImage(const std::string& name, const std::string& mkfsArgs) {
+Image MakeFatImage(const std::string& name, const std::string& options, int kib) {
   const std::string path = fuzzsupport::ScratchDir() + name;
-  const std::string command = "mkfs.fat -C -i 12345678 " + mkfsArgs + " " + path + " >/dev/null 2>&1";
+  const std::string command = "mkfs.fat -C -i 12345678 " + options + " " + path + " " +
+                              std::to_string(kib) + " >/dev/null 2>&1";
   std::remove(path.c_str());
   KORVAN_FUZZ_CHECK(std::system(command.c_str()) == 0, command.c_str());
   auto bytes = std::make_shared<std::vector<uint8_t>>(fuzzsupport::ReadWhole(path));
@@ -69,8 +70,8 @@ Image InDisk(const std::vector<uint8_t>& volume) {
 const std::vector<Image>& BaseImages() {
   static const std::vector<Image> images = [] {
     const Image card = MakeCardImage();
-    return std::vector<Image>{card, MakeFatImage("fat16.img", "-F 16 8192"),
-                              MakeFatImage("fat12.img", "-F 12 1024"), InDisk(*card)};
+    return std::vector<Image>{card, MakeFatImage("fat16.img", "-F 16 -s 1", 8192),
+                              MakeFatImage("fat12.img", "-F 12 -s 1", 1024), InDisk(*card)};
   }();
   return images;
 }
