@@ -46,13 +46,13 @@ cardsim::CardResult WriteCard(const std::string& folder, int count, bool sameSta
   return cardsim::WriteCardToFolder(s, folder);
 }
 
-struct Run {
+struct ConvertRun {
   int status = -1;
   std::vector<std::string> paths;  // stdout lines
   std::string errors;
 };
 
-Run Convert(const TempDir& dir, const std::string& options = "") {
+ConvertRun Convert(const TempDir& dir, const std::string& options = "") {
   const std::string errors = dir / "stderr.txt";
   const auto r = RunCommand(std::string(KORVAN_CLI_PATH) + " convert " + Quote(dir / "card") + " " +
                             Quote(dir / "out") + " " + options + " 2>" + Quote(errors));
@@ -73,19 +73,19 @@ TEST(ConvertReliability, SharedStampsGetNumberedNamesAndRepeatedRunsOverwriteOrS
                                              dir / ("out/" + stamp + "-2.mp4"),
                                              dir / ("out/" + stamp + "-3.mp4")};
 
-  const Run first = Convert(dir);
+  const ConvertRun first = Convert(dir);
   ASSERT_EQ(first.status, 0) << first.errors;
   EXPECT_EQ(first.paths, expected);
   for (const std::string& p : expected)
     EXPECT_EQ(RunCommand(std::string(KORVAN_CLI_PATH) + " verify " + Quote(p)).status, 0) << p;
 
-  const Run skipping = Convert(dir, "--skip-existing");
+  const ConvertRun skipping = Convert(dir, "--skip-existing");
   EXPECT_EQ(skipping.status, 0) << skipping.errors;
   EXPECT_TRUE(skipping.paths.empty()) << "nothing new to convert";
   EXPECT_EQ(Lines(skipping.errors).size(), 3u) << skipping.errors;
 
   // Without --skip-existing each recording is written again over its own file only.
-  const Run again = Convert(dir, "--records 2,0");
+  const ConvertRun again = Convert(dir, "--records 2,0");
   ASSERT_EQ(again.status, 0) << again.errors;
   EXPECT_EQ(again.paths, (std::vector<std::string>{expected[2], expected[0]}));
   EXPECT_EQ(Names(dir / "out").size(), 3u);
@@ -95,11 +95,11 @@ TEST(ConvertReliability, AForeignFileUnderTheStampIsKept) {
   TempDir dir;
   ASSERT_TRUE(WriteCard(dir / "card", 1, false).ok);
   std::filesystem::create_directory(dir / "out");
-  const Run probe = Convert(dir);
+  const ConvertRun probe = Convert(dir);
   ASSERT_EQ(probe.paths.size(), 1u);
   const std::string taken = probe.paths[0];
   std::ofstream(taken, std::ios::trunc) << "the user's own file";
-  const Run run = Convert(dir, "--skip-existing");
+  const ConvertRun run = Convert(dir, "--skip-existing");
   ASSERT_EQ(run.status, 0) << run.errors;
   ASSERT_EQ(run.paths.size(), 1u);
   EXPECT_EQ(run.paths[0], taken.substr(0, taken.size() - 4) + "-2.mp4");
@@ -113,7 +113,7 @@ TEST(ConvertReliability, ACutPartitionFileFailsTheRunButKeepsWhatWasConverted) {
   ASSERT_TRUE(WriteCard(dir / "card", 3, false).ok);
   std::filesystem::resize_file(dir / "card/hcpt0001.hcf", 128 * 1024);
   std::filesystem::create_directory(dir / "out");
-  const Run run = Convert(dir);
+  const ConvertRun run = Convert(dir);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.paths.size(), 2u) << run.errors;
   EXPECT_EQ(Names(dir / "out").size(), 2u) << "the files written stay";
@@ -130,7 +130,7 @@ TEST(ConvertReliability, AZeroedServiceSectorIsNamedAsSuch) {
     f.write(zeros.data(), 512);
   }
   std::filesystem::create_directory(dir / "out");
-  const Run run = Convert(dir);
+  const ConvertRun run = Convert(dir);
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(run.paths.empty());
   EXPECT_NE(run.errors.find("service sector"), std::string::npos) << run.errors;

@@ -3,6 +3,7 @@
 // bytes laid over it, goes through the whole open: partition table, FAT recognition, the raw
 // root-directory walk, our FAT reader, the file check and the service sector read. Input:
 // one byte choosing the base image, then patches (u32 offset, u8 length, bytes).
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -56,14 +57,15 @@ Image MakeCardImage() {
 
 // The card volume as the first partition of a disk, 1 MiB in.
 Image InDisk(const std::vector<uint8_t>& volume) {
-  auto disk = std::make_shared<std::vector<uint8_t>>(size_t(1) << 20);
+  constexpr size_t kStart = size_t(1) << 20;
+  auto disk = std::make_shared<std::vector<uint8_t>>(kStart + volume.size());
   uint8_t* entry = disk->data() + 446;
   entry[4] = 0x0C;  // FAT32 with LBA
   base::store_le32(entry + 8, 2048);
   base::store_le32(entry + 12, uint32_t(volume.size() / 512));
   (*disk)[510] = 0x55;
   (*disk)[511] = 0xAA;
-  disk->insert(disk->end(), volume.begin(), volume.end());
+  std::copy(volume.begin(), volume.end(), disk->begin() + kStart);
   return disk;
 }
 
