@@ -54,8 +54,8 @@ struct ConvertRun {
 
 ConvertRun Convert(const TempDir& dir, const std::string& options = "") {
   const std::string errors = dir / "stderr.txt";
-  const auto r = RunCommand(std::string(KORVAN_CLI_PATH) + " convert " + Quote(dir / "card") + " " +
-                            Quote(dir / "out") + " " + options + " 2>" + Quote(errors));
+  const auto r = RunCommand("(" + std::string(KORVAN_CLI_PATH) + " convert " + Quote(dir / "card") +
+                            " " + Quote(dir / "out") + " " + options + " 2>" + Quote(errors) + ")");
   std::ifstream in(errors);
   return {r.status, Lines(r.output), std::string(std::istreambuf_iterator<char>(in), {})};
 }

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 
 #include "cardsim/card_writer.h"
 #include "cardsim/scenario.h"
@@ -49,8 +48,12 @@ bool WriteWhole(const std::string& path, std::span<const uint8_t> bytes) {
 }
 
 std::vector<uint8_t> ReadWhole(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+  std::ifstream f(path, std::ios::binary | std::ios::ate);
+  if (!f) return {};
+  std::vector<uint8_t> bytes(size_t(f.tellg()));
+  f.seekg(0);
+  f.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+  return bytes;
 }
 
 void OverlayVolume::patch(uint64_t offset, std::span<const uint8_t> bytes) {

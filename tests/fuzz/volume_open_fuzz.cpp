@@ -80,6 +80,12 @@ const std::vector<Image>& BaseImages() {
 
 }  // namespace
 
+// Builds the base images before the first input, outside the per-input time limit.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  BaseImages();
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzzsupport::Cursor in({data, size});
   const auto& images = BaseImages();
