@@ -10,7 +10,8 @@ std::string IncompleteScanLine(const records::WholeRingScan& scan) {
   // Each recording takes at least one block, so the blocks never examined bound what is lost.
   return "the scan stopped at a block that could not be read or was malformed after " +
          std::to_string(scan.records.size()) + " recordings; up to " +
-         std::to_string(scan.blocksLeft) + " more recordings (one per unscanned block) may be missing";
+         std::to_string(scan.blocksLeft) +
+         " more recording(s) may be missing (at most one per unscanned block)";
 }
 
 }  // namespace cli
