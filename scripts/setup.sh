@@ -10,6 +10,7 @@ packages=(
   ffmpeg dosfstools mtools fdisk util-linux gpsbabel
   xvfb xauth fonts-dejavu-core
   libdeflate-dev
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -107,28 +107,49 @@ std::vector<DirEntry> Fat32Reader::listFixedRoot() {
 }
 
 std::vector<DirEntry> Fat32Reader::ListRoot() {
-  std::vector<DirEntry> files;
-  if (!ok()) return files;
-  if (!g_.isFat32) return listFixedRoot();
+  std::lock_guard lock(mutex_);
+  if (!rootWalked_) walkRoot();
+  return rootFiles_;
+}
+
+bool Fat32Reader::rootDamaged() {
+  std::lock_guard lock(mutex_);
+  if (!rootWalked_) walkRoot();
+  return rootDamaged_;
+}
+
+// The chain is followed until its end mark, an unreadable cluster or an end entry. A cluster
+// met twice (a loop) or more entries than a directory may hold mark the root as damaged and
+// list nothing: a damaged FAT could otherwise make the walk run over the whole volume.
+void Fat32Reader::walkRoot() {
+  rootWalked_ = true;
+  if (!ok()) return;
+  if (!g_.isFat32) {
+    rootFiles_ = listFixedRoot();
+    return;
+  }
+  constexpr size_t kMaxDirEntries = 65536;
   std::vector<uint8_t> cluster(static_cast<size_t>(clusterBytes()));
-  uint32_t c = g_.rootCluster;
-  // The root directory chain is followed at most as far as the volume has clusters.
-  for (int steps = 0; steps < g_.clusterCount && validCluster(c); ++steps) {
-    if (volume_->read_at(clusterOffset(c), cluster) != cluster.size()) break;
+  std::vector<bool> seen(size_t(g_.clusterCount) + 2);
+  size_t entries = 0;
+  const auto damaged = [this] {
+    rootDamaged_ = true;
+    rootFiles_.clear();
+  };
+  for (uint32_t c = g_.rootCluster; validCluster(c);) {
+    if (seen[c]) return damaged();
+    seen[c] = true;
+    if (volume_->read_at(clusterOffset(c), cluster) != cluster.size()) return;
     for (size_t off = 0; off + 32 <= cluster.size(); off += 32) {
+      if (++entries > kMaxDirEntries) return damaged();
       const DirEntry e = DecodeDirEntry(std::span(cluster).subspan(off).first<32>(), true);
-      if (e.isEnd()) return files;
-      if (e.isFile()) files.push_back(e);
+      if (e.isEnd()) return;
+      if (e.isFile()) rootFiles_.push_back(e);
     }
-    std::optional<uint32_t> n;
-    {
-      std::lock_guard lock(mutex_);
-      n = next(c);
-    }
-    if (!n || *n >= kEndOfChain) break;
+    const std::optional<uint32_t> n = next(c);
+    if (!n || *n >= kEndOfChain) return;
     c = *n;
   }
-  return files;
 }
 
 std::optional<DirEntry> Fat32Reader::FindInRoot(const std::string& fileName) {

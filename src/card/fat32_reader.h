@@ -54,8 +54,12 @@ class Fat32Reader {
   const VolumeGeometry& geometry() const { return g_; }
   const std::shared_ptr<platform::RawVolume>& volume() const { return volume_; }
 
-  // The regular files of the root directory, in directory order.
+  // The regular files of the root directory, in directory order. The walk runs once per
+  // reader (later calls return its result); a damaged root directory lists no file.
   std::vector<DirEntry> ListRoot();
+  // True after ListRoot() when the root directory's cluster chain loops, or it holds more
+  // entries than a directory may (65536) without an end entry: the card is damaged.
+  bool rootDamaged();
   // The root directory file named `fileName` ("hcpt0000.hcf", matched as 8.3, any case).
   std::optional<DirEntry> FindInRoot(const std::string& fileName);
   // The file's extents; nullopt when its chain is broken (bad cluster, loop, early end).
@@ -67,6 +71,8 @@ class Fat32Reader {
   std::optional<uint32_t> next(uint32_t c);
   // The fixed root directory region of FAT12/16 (FAT32 keeps its root in a cluster chain).
   std::vector<DirEntry> listFixedRoot();
+  // The bounded root-directory walk behind ListRoot(); called once, under mutex_.
+  void walkRoot();
   bool validCluster(uint32_t c) const { return c >= 2 && uint64_t(c) < uint64_t(g_.clusterCount) + 2; }
   uint64_t clusterOffset(uint32_t c) const;
   uint64_t clusterBytes() const { return uint64_t(g_.sectorsPerCluster) * base::kSectorSize; }
@@ -77,6 +83,9 @@ class Fat32Reader {
   std::vector<uint8_t> fatCache_;  // one window of the first FAT
   uint64_t fatCacheOffset_ = 0;    // byte offset of the window within the FAT
   size_t fatCacheBytes_ = 0;
+  bool rootWalked_ = false;
+  bool rootDamaged_ = false;
+  std::vector<DirEntry> rootFiles_;
 };
 
 }  // namespace card

@@ -18,12 +18,14 @@
 #include "cli/convert_options.h"
 #include "cli/open_medium.h"
 #include "cli/progress_line.h"
+#include "cli/scan_incomplete.h"
 #include "convert/movieconvth.h"
 #include "convert/mp4_muxer.h"
 #include "convert/mp4_postprocess.h"
 #include "convert/part_telemetry.h"
 #include "preview/range_name.h"
 #include "preview/range_positions.h"
+#include "convert/output_name.h"
 #include "records/scan_whole_ring.h"
 #include "records/record_line.h"
 
@@ -73,19 +75,12 @@ struct Job {
   records::TRecord record;
   convert::ConversionRequest request;
   int64_t blocks = 1;
+  bool wholeRecord = true;  // its output name is chosen just before it starts
 };
 
 // A range gets the first free name "<stamp>_NNN", as the preview names its ranges.
 std::string RangeBaseName(const std::string& dir, const records::TRecord& r) {
   return preview::FirstFreeRangeName(dir, card::FormatStamp(r.bss));
-}
-
-std::vector<records::TRecord> ScanRecords(card::CardMedium& medium, bool thorough, bool& failed) {
-  records::WholeRingScan scan =
-      records::ScanWholeRing(*medium.regionReader(), records::ScanRingOf(medium),
-                             thorough ? records::ScanMode::thorough : records::ScanMode::probing);
-  failed = scan.failed;
-  return std::move(scan.records);
 }
 
 // Turns a range of slider positions into its sectors, as the preview's buttons do.
@@ -125,6 +120,7 @@ int PlanJobs(const ConvertOptions& o, const std::vector<records::TRecord>& recs,
     if (o.rangeFirst >= regionSectors || o.rangeLast >= regionSectors)
       return Fail(1, "range sectors must lie below " + std::to_string(regionSectors));
     Job j = job(o.rangeRecord);
+    j.wholeRecord = false;
     j.request.convStart = int32_t(o.rangeFirst);
     j.request.convEnd = int32_t(o.rangeLast);
     j.request.convBaseName = RangeBaseName(o.outputDir, j.record);
@@ -140,8 +136,21 @@ int PlanJobs(const ConvertOptions& o, const std::vector<records::TRecord>& recs,
   return 0;
 }
 
+// Names a whole-recording job's output after the files already written (by earlier jobs
+// too): true when the job is to be skipped because its file holds this recording already.
+bool ChooseJobName(const Job& job, convert::ConversionRequest& request, bool skipExisting) {
+  const convert::OutputName name = convert::ChooseOutputName(
+      request.outputDir, request.convBaseName, convert::WholeRecordIdentity(job.record));
+  request.convBaseName = name.baseName;
+  if (!name.holdsSameRecording || !skipExisting) return false;
+  std::fprintf(stderr, "korvan-cli: recording %zu: already converted as %s%s; skipped\n",
+               job.index, request.outputDir.c_str(), name.baseName.c_str());
+  return true;
+}
+
 // Runs the jobs in turn: 0 when all were converted, else 1 after one English line.
-int RunJobs(card::RegionReader& region, const std::vector<Job>& jobs, bool telemetry) {
+int RunJobs(card::RegionReader& region, const std::vector<Job>& jobs, bool telemetry,
+            bool skipExisting) {
   const bool terminal = isatty(STDERR_FILENO);
   int64_t totalBlocks = 0;
   for (const Job& j : jobs) totalBlocks += j.blocks;
@@ -163,7 +172,12 @@ int RunJobs(card::RegionReader& region, const std::vector<Job>& jobs, bool telem
   int64_t blocksDone = 0;
   for (size_t n = 0; n < jobs.size(); ++n) {
     const Job& job = jobs[n];
-    convert::TMovieConvTh worker(region, job.record, job.request, notices);
+    convert::ConversionRequest request = job.request;
+    if (job.wholeRecord && ChooseJobName(job, request, skipExisting)) {
+      blocksDone += job.blocks;
+      continue;
+    }
+    convert::TMovieConvTh worker(region, job.record, request, notices);
     worker.set_part_sink([&](const std::string& p) {
       std::lock_guard lock(pathsMutex);
       paths.push_back(p);
@@ -236,17 +250,24 @@ int RunConvert(const Args& args) {
   if (!medium.marked || !medium.regionReader())
     return Fail(1, "the card is not marked: it holds no recordings");
 
-  bool scanFailed = false;
-  const std::vector<records::TRecord> recs = ScanRecords(medium, options->thorough, scanFailed);
-  if (scanFailed)
-    std::fprintf(stderr, "korvan-cli: the scan stopped at an unreadable block; %zu recordings "
-                 "listed before it\n", recs.size());
+  const records::WholeRingScan scan = records::ScanWholeRing(
+      *medium.regionReader(), records::ScanRingOf(medium),
+      options->thorough ? records::ScanMode::thorough : records::ScanMode::probing);
+  const std::vector<records::TRecord>& recs = scan.records;
+  const std::string incomplete = IncompleteScanLine(scan);
+  if (!incomplete.empty() && !options->all)
+    std::fprintf(stderr, "korvan-cli: %s\n", incomplete.c_str());
   ConvertOptions o = *options;
   if (const int status = RangeInSectors(o, recs, medium)) return status;
   std::vector<Job> jobs;
   if (const int status = PlanJobs(o, recs, medium.region.N_sectors_in_rsr, jobs))
     return status;
-  return RunJobs(*medium.regionReader(), jobs, options->telemetry);
+  if (const int status =
+          RunJobs(*medium.regionReader(), jobs, options->telemetry, options->skipExisting))
+    return status;
+  // What was found is converted and stays; the run still failed when recordings were missed.
+  if (!incomplete.empty() && options->all) return Fail(1, incomplete);
+  return 0;
 }
 
 }  // namespace cli

@@ -73,7 +73,10 @@ int RunVerify(const Args& args) {
 
   const convert::VerifyResult r = convert::VerifyMp4(file);
   if (json)
-    std::printf("%s\n", ToJson(file, r).dump(2).c_str());
+    // A path in another code page (the argument or the one stored in the record) is not
+    // UTF-8: its invalid bytes are replaced rather than aborting the output.
+    std::printf("%s\n",
+                ToJson(file, r).dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
   else
     PrintPlain(r);
   if (r.status == convert::VerifyStatus::intact) {

@@ -49,6 +49,8 @@ std::optional<ConvertOptions> ParseConvertOptions(const Args& args, std::string&
       o.thorough = true;
     } else if (a == "--telemetry") {
       o.telemetry = true;
+    } else if (a == "--skip-existing") {
+      o.skipExisting = true;
     } else if (a == "--records") {
       if (!value(1) || !ParseList(*value(1), o.records)) return bad("--records needs a list such as 0,2,5");
       ++i;

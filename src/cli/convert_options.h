@@ -1,10 +1,9 @@
 // Arguments of `korvan-cli convert MEDIUM OUTDIR [--records 0,2,5 | --all]
-// [--range FIRST_SECTOR LAST_SECTOR --record N] [--thorough]`, parsed without touching the
+// [--range FIRST_SECTOR LAST_SECTOR --record N] [--thorough] [--telemetry] [--skip-existing]
+// [--range-blocks FROM TILL --record N]` (a range as slider positions, turned into sectors as
+// the preview's buttons do), parsed without touching the
 // medium. Without a selection every recording is converted; --thorough lists the recordings
 // with the thorough scan (every block read) before choosing. Any thread.
-// [--range FIRST_SECTOR LAST_SECTOR --record N] [--range-blocks FROM TILL --record N]`
-// (a range as slider positions, turned into sectors as the preview's buttons do), parsed without touching the medium.
-// Without a selection every recording is converted. Any thread.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +26,7 @@ struct ConvertOptions {
   bool thorough = false;  // --thorough: the recordings come from the thorough scan
   bool telemetry = false;         // --telemetry: .gpx/.srt/.csv beside each .mp4
   bool rangeInBlocks = false;     // --range-blocks: the two values are slider positions
+  bool skipExisting = false;      // --skip-existing: a recording already converted is skipped
 };
 
 // The options, or nothing after printing the usage error (exit status 2).

@@ -3,6 +3,7 @@
 #include <mutex>
 #include <utility>
 
+#include "convert/output_name.h"
 #include "convert/part_telemetry.h"
 
 namespace convert {
@@ -122,7 +123,9 @@ ConversionRequest WholeRecordRequest(int line, const records::TRecord& record,
   r.convRecord = line;
   r.convStart = int32_t(uint32_t(record.bss_index) * 256u);
   r.convEnd = 0;
-  r.convBaseName = card::FormatStamp(record.bss);
+  // Never over another recording's file: a shared stamp gets the next free "-N" name.
+  r.convBaseName = convert::ChooseOutputName(dir, card::FormatStamp(record.bss),
+                                             convert::WholeRecordIdentity(record)).baseName;
   r.outputDir = dir;
   r.splitAlways = true;
   return r;

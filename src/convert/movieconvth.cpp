@@ -17,7 +17,7 @@ namespace convert {
 namespace {
 
 constexpr int32_t kLookAheadSectors = 64;
-constexpr size_t kTempNameLength = std::strlen("hcXXXXXX.264");
+constexpr size_t kTempNameLength = sizeof("hcXXXXXX.264") - 1;
 
 // The size limit is lifted only for an NTFS volume named by a drive letter; output folders
 // here never carry one, so splitting always applies.

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <utility>
 
 namespace convert {
@@ -21,10 +22,26 @@ Mp4File& Mp4File::operator=(Mp4File&& other) noexcept {
   return *this;
 }
 
-bool Mp4File::open(const std::string& path, bool writable) {
+bool Mp4File::open(const std::string& path, bool writable, std::string* why) {
   close();
-  fd_ = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-  return fd_ >= 0;
+  const auto fail = [&](const std::string& reason) {
+    if (why) *why = reason;
+    close();
+    return false;
+  };
+  // Non-blocking, so that opening a FIFO returns at once; the type is checked on the open
+  // descriptor and blocking mode restored for the regular file.
+  fd_ = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK);
+  if (fd_ < 0) return fail(std::string("cannot open the file: ") + std::strerror(errno));
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0)
+    return fail(std::string("cannot open the file: ") + std::strerror(errno));
+  if (S_ISDIR(st.st_mode)) return fail("cannot read the file: it is a folder");
+  if (!S_ISREG(st.st_mode)) return fail("cannot read the file: not a regular file");
+  const int flags = ::fcntl(fd_, F_GETFL);
+  if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0)
+    return fail(std::string("cannot open the file: ") + std::strerror(errno));
+  return true;
 }
 
 void Mp4File::close() {

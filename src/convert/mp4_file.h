@@ -18,8 +18,10 @@ class Mp4File {
   Mp4File(const Mp4File&) = delete;
   Mp4File& operator=(const Mp4File&) = delete;
 
-  // Opens an existing file; read-only unless `writable`. False when it cannot be opened.
-  bool open(const std::string& path, bool writable);
+  // Opens an existing regular file; read-only unless `writable`. False when it cannot be
+  // opened or is no regular file (a folder, a FIFO, a device: never waited on), with the
+  // reason in `why` when given.
+  bool open(const std::string& path, bool writable, std::string* why = nullptr);
   bool isOpen() const { return fd_ >= 0; }
   void close();
 

@@ -30,6 +30,9 @@ struct IntegrityRecordFields {
   uint32_t recordTime = 0;  // T of the record
   uint32_t videoSamples = 0;
   uint32_t audioSamples = 0;
+  // Stored CRCs of the information-sector bytes the block copies: last sector bytes 0-127
+  // and 256-511, first sector bytes 12-47 and 272-335 (they identify the recording).
+  uint32_t sectorCrcs[4] = {0, 0, 0, 0};
 };
 
 struct VerifyResult {
@@ -47,5 +50,10 @@ struct VerifyResult {
 };
 
 VerifyResult VerifyMp4(const std::string& path);
+
+// Decodes and checks the integrity record and its block but not the sample data: enough to
+// tell which recording a file holds without reading all of it. `intact` here means only
+// that the record is whole.
+VerifyResult ReadIntegrityRecord(const std::string& path);
 
 }  // namespace convert

@@ -90,25 +90,31 @@ int OpenThroughBroker(const std::string& path, bool writable) {
 }  // namespace
 
 std::unique_ptr<RawVolume> OpenFileVolume(const std::string& path, bool writable, int* error) {
-  int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  // Opened non-blocking so that a FIFO returns at once instead of waiting for a writer;
+  // blocking mode is restored once the descriptor is known to be a file or a block device.
+  int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0 && (errno == EACCES || errno == EPERM)) fd = OpenThroughBroker(path, writable);
   if (fd < 0) {
     if (error) *error = errno;
     return nullptr;
   }
+  const auto refuse = [&](int code) -> std::unique_ptr<RawVolume> {
+    ::close(fd);
+    if (error) *error = code;
+    return nullptr;
+  };
   struct stat st {};
   uint64_t length = 0;
-  if (::fstat(fd, &st) == 0) {
-    if (S_ISBLK(st.st_mode)) {
-      if (::ioctl(fd, BLKGETSIZE64, &length) != 0) length = 0;
-    } else if (S_ISREG(st.st_mode)) {
-      length = uint64_t(st.st_size);
-    } else {
-      ::close(fd);
-      if (error) *error = EINVAL;  // a directory or a character device is no volume
-      return nullptr;
-    }
+  if (::fstat(fd, &st) != 0) return refuse(errno);
+  if (S_ISBLK(st.st_mode)) {
+    if (::ioctl(fd, BLKGETSIZE64, &length) != 0) length = 0;
+  } else if (S_ISREG(st.st_mode)) {
+    length = uint64_t(st.st_size);
+  } else {
+    return refuse(EINVAL);  // a directory, FIFO, socket or character device is no volume
   }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return refuse(errno);
   if (error) *error = 0;
   return std::make_unique<FileVolume>(fd, writable, length);
 }

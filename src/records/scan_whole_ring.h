@@ -14,6 +14,9 @@ namespace records {
 struct WholeRingScan {
   std::vector<TRecord> records;  // in ring order
   bool failed = false;           // the scan stopped on an unreadable or malformed block
+  bool ringInvalid = false;      // failed at once: the ring pointers lie outside the ring
+                                 // (a zeroed or damaged service sector)
+  uint32_t blocksLeft = 0;       // after a failure: blocks of the ring never examined
 };
 
 WholeRingScan ScanWholeRing(card::RegionReader& reader, ScanRing ring,

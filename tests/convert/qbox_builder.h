@@ -34,7 +34,7 @@ inline Bytes MakeBox(const BoxSpec& s) {
   base::store_be16(&b[12], s.streamType);
   base::store_be32(&b[16], s.sampleFlags);
   if (s.longHeader) base::store_be32(&b[28], uint32_t(s.payload.size()));
-  std::memcpy(b.data() + header, s.payload.data(), s.payload.size());
+  if (!s.payload.empty()) std::memcpy(b.data() + header, s.payload.data(), s.payload.size());
   return b;
 }
 
@@ -108,9 +108,9 @@ class StreamLayout {
 inline void PutConfiguration(MemoryRegion& region, uint32_t block, const Bytes& video,
                              const Bytes& audio) {
   uint8_t* info = region.sector(block * 256 + 255);
-  std::memcpy(info + 128, video.data(), video.size());
+  if (!video.empty()) std::memcpy(info + 128, video.data(), video.size());
   const size_t second = 128 + ((video.size() + 3) & ~size_t(3));
-  std::memcpy(info + second, audio.data(), audio.size());
+  if (!audio.empty()) std::memcpy(info + second, audio.data(), audio.size());
 }
 
 inline Bytes VideoConfigBox(const Bytes& sps, const Bytes& pps) {
