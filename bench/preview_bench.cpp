@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
   }
   card::RegionReader& region = *medium.regionReader();
   const auto records =
-      records::ScanWholeRing(region, {medium.N_s_s, medium.s_s_bgn, medium.s_s_end}).records;
+      records::ScanWholeRing(region, records::ScanRingOf(medium)).records;
   if (records.empty()) return 1;
   const int64_t blocks = records::RecordBlocks(records[0]);
 

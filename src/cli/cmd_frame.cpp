@@ -54,7 +54,7 @@ int RunFrame(const Args& args) {
   if (!medium.marked || !medium.regionReader())
     return Fail(1, "the card is not marked: it holds no recordings");
   const std::vector<records::TRecord> found =
-      records::ScanWholeRing(*medium.regionReader(), {medium.N_s_s, medium.s_s_bgn, medium.s_s_end})
+      records::ScanWholeRing(*medium.regionReader(), records::ScanRingOf(medium))
           .records;
   if (size_t(index) >= found.size())
     return Fail(1, "no recording " + positional[1] + " (the card lists " +

@@ -36,7 +36,7 @@ std::vector<records::TRecord> ScanRecords(card::CardMedium& m) {
   if (!m.regionReader() || s.rec_end_sectnum() == card::kUnsetPointer ||
       s.rec_end_sectnum() == s.rec_bgn_sectnum())
     return {};
-  return records::ScanWholeRing(*m.regionReader(), {m.N_s_s, m.s_s_bgn, m.s_s_end}).records;
+  return records::ScanWholeRing(*m.regionReader(), records::ScanRingOf(m)).records;
 }
 
 }  // namespace

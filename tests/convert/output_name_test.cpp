@@ -88,8 +88,8 @@ TEST_F(OutputNames, TheRecordListQueueRequestsTheSameNames) {
   const records::TRecord a = Recording(1, 10, 12), b = Recording(1, 20, 22);
   const std::string stamp = card::FormatStamp(a.bss);
   Seal(folder + stamp + ".mp4", a);
-  EXPECT_EQ(records::WholeRecordRequest(0, b, folder).convBaseName, stamp + "-2");
-  EXPECT_EQ(records::WholeRecordRequest(1, a, folder).convBaseName, stamp);
+  EXPECT_EQ(convert::WholeRecordRequest(0, b, folder).convBaseName, stamp + "-2");
+  EXPECT_EQ(convert::WholeRecordRequest(1, a, folder).convBaseName, stamp);
 }
 
 }  // namespace
