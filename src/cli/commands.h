@@ -15,6 +15,8 @@ int RunConvert(const Args& args);
 int RunVerify(const Args& args);
 int RunBlocks(const Args& args);
 int RunBatteryLog(const Args& args);
+int RunMark(const Args& args);
+int RunFormat(const Args& args);
 
 // Prints "korvan-cli: <message>" on stderr and returns `status`.
 int Fail(int status, const std::string& message);

@@ -30,6 +30,8 @@ const Command kCommands[] = {
     {"verify", cli::RunVerify, "verify FILE.mp4 [--json]"},
     {"blocks", cli::RunBlocks, "blocks MEDIUM [FIRST COUNT]"},
     {"battery-log", cli::RunBatteryLog, "battery-log MEDIUM RECORD OUTDIR"},
+    {"mark", cli::RunMark, "mark MEDIUM [--share PERCENT] [--dry-run] [--json] [--yes]"},
+    {"format", cli::RunFormat, "format MEDIUM [--yes]"},
 };
 
 int Usage(FILE* out) {
