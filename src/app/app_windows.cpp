@@ -1,6 +1,8 @@
 #include "app/app_windows.h"
 
 #include "app/block_list_form.h"
+#include "app/card_format_action.h"
+#include "app/card_marking_form.h"
 #include "app/card_op_form.h"
 #include "app/removable_drives_select_form.h"
 #include "app/ss_list_form.h"
@@ -26,15 +28,25 @@ void CreateWindows(platform::NoticeSink& notices) {
   w.recList = std::make_unique<TRecListForm>();
   w.blockList = std::make_unique<TBlockListForm>();
   w.ssList = std::make_unique<TssList>();
+  w.cardMarking = std::make_unique<TCardMarkingForm>();
   w.main->setCardOpForm(w.cardOp.get());
   w.cardOp->setServiceList(w.ssList.get());
   CardActions actions;
   actions.records = [](TCardOpForm& form) { Instance().recList->openFor(form.medium()); };
+  actions.mark = [](TCardOpForm& form) {
+    // Marking writes raw: the medium is opened again for writing first.
+    card::CardMedium& m = form.medium();
+    const std::string path = m.mediumPath;
+    if (!m.OpenMedium(path, card::OpenOptions{.writable = true})) return false;
+    return Instance().cardMarking->openFor(m);
+  };
+  actions.format = FormatCardAction;
   w.cardOp->setActions(std::move(actions));
 }
 
 void DestroyWindows() {
   AppWindows& w = Instance();
+  w.cardMarking.reset();
   w.ssList.reset();
   w.blockList.reset();
   w.recList.reset();

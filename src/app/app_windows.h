@@ -13,6 +13,7 @@ class TRecListForm;
 namespace app {
 
 class TBlockListForm;
+class TCardMarkingForm;
 class TCardOpForm;
 class TRemovableDrivesSelectForm;
 class TssList;
@@ -23,6 +24,7 @@ struct AppWindows {
   std::unique_ptr<TRecListForm> recList;
   std::unique_ptr<TBlockListForm> blockList;
   std::unique_ptr<TssList> ssList;
+  std::unique_ptr<TCardMarkingForm> cardMarking;
 };
 
 // Creates the windows; `notices` must outlive them.
