@@ -72,10 +72,13 @@ class CardMarkingFormTest : public QObject {
     QVERIFY(form.layout().ok);
     QVERIFY(form.layout().layout.regionBytes() <= prepare::MarkableBytes(*m.volume(), m.geometry));
     QCOMPARE(form.Label1->text(), QStringLiteral("100% = 60MB"));
-    // 1 % of 64 MiB gives no layout; the slider moves to 4 % (2,684,354 bytes -> 2 MiB).
+    // 1 % of 64 MiB gives no layout; the slider moves up to the first share that does
+    // (5 %: 3,355,443 bytes give three files of 1 MiB), the one below it giving none.
     form.TrackBar1->setValue(1);
-    QCOMPARE(form.TrackBar1->value(), 4);
-    QCOMPARE(form.Label1->text(), QStringLiteral("4% = 2MB"));
+    QCOMPARE(form.TrackBar1->value(), 5);
+    QCOMPARE(form.Label1->text(), QStringLiteral("5% = 3MB"));
+    prepare::MarkingLayout below;
+    QVERIFY(!prepare::ChooseLayout(m.cardLength * 4 / 100, prepare::kStartFileCount, below));
     QVERIFY(form.btnCardMark->isEnabled());
   }
 

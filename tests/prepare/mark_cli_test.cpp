@@ -86,7 +86,7 @@ TEST(MarkCommand, MarksVolumesOfEverySizeCleanly) {
       {64 << 10, "-n KORVANCARD -R 32", 50},   // a label before the files, more reserved sectors
       {1 << 20, "-s 64", 1},                   // 32 KiB clusters, a small share
       {32ull << 20, "", 100},
-      {128ull << 20, "-n BIG", 100},           // 128 files of 1 GiB
+      {128ull << 20, "-n BIG", 100},           // 127 files of 1 GiB and a last one of 512 MiB
   };
   for (const Case& c : cases) {
     const std::string what = std::to_string(c.kib >> 10) + " MiB " + c.options + " at " +
