@@ -13,6 +13,8 @@ namespace prepare {
 
 namespace {
 
+constexpr uint64_t kWalkMinFileBytes = 2u << 20;
+
 MarkingCheck Fail(std::string problem) { return MarkingCheck{false, std::move(problem)}; }
 
 // Compares the FAT copies over entries 0 .. lastCluster, a few MiB at a time.
@@ -74,9 +76,14 @@ MarkingCheck CheckMarkedVolume(const std::shared_ptr<platform::RawVolume>& v,
     if (!EndsAt(*v, g, fileLast)) return Fail(want + "'s chain is longer than the file");
     lastCluster = std::max(lastCluster, fileLast);
   }
+  // The raw walk sizes the region from the partition files of at least 2 MiB, stopping at
+  // the first smaller one; a layout with 1 MiB files is sized only that far.
+  uint64_t walkBytes = 0;
+  for (int i = 0; i < layout.fileCount && layout.fileBytes(i) >= kWalkMinFileBytes; ++i)
+    walkBytes += layout.fileBytes(i);
   const card::CardFileSectors walk = card::LocateCardFiles(*v, g);
-  if (!walk.found() || uint64_t(walk.dirRegionSectors) * base::kSectorSize != layout.regionBytes())
-    return Fail("the raw directory walk does not find the region of the layout");
+  if (!walk.found() || uint64_t(walk.dirRegionSectors) * base::kSectorSize != walkBytes)
+    return Fail("the raw directory walk does not find the files of the layout");
   if (!FatCopiesEqual(*v, g, lastCluster)) return Fail("the FAT copies differ");
   return MarkingCheck{true, {}};
 }

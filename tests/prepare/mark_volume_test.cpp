@@ -116,6 +116,35 @@ TEST(MarkVolume, LargeRunsWriteTheBytesOfTheSectorBySectorRewrite) {
   }
 }
 
+TEST(MarkVolume, ManyFilesGrowTheRootOverTheFollowingClustersBeforeTheRegion) {
+  if (!testsupport::HaveFatTools() || !testsupport::HaveProgram("fsck.fat"))
+    GTEST_SKIP() << "dosfstools missing";
+  TempDir dir;
+  // 40 files of 1 MiB after a label: 43 entries need three 512-byte clusters of directory,
+  // which must not end up inside the partition files' run.
+  const std::string image = dir / "many.img";
+  ASSERT_TRUE(testsupport::MakeFatVolume(image, 65536, 32, "-s 1 -n MANY"));
+  auto v = std::make_shared<platform::MemoryVolume>(ReadAll(image));
+  const card::VolumeGeometry g = card::RecogniseVolumeOn(*v);
+  const MarkingLayout layout{40, 1u << 20, 1u << 20};
+  const PlanResult r = PlanMarking(*v, g, layout);
+  ASSERT_TRUE(r.ok()) << PlanErrorText(r.error);
+  EXPECT_EQ(r.plan.dirClusters, 3u);
+  EXPECT_EQ(r.plan.firstPartCluster, 2u + 3u + 2u * 2u);  // 1024-byte files take two clusters
+  ASSERT_EQ(MarkVolume(*v, r.plan, FatTimestampOf(0)), MarkStatus::ok);
+  EXPECT_TRUE(CheckMarkedVolume(v, layout).ok) << CheckMarkedVolume(v, layout).problem;
+  {
+    std::ofstream out(image, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(v->bytes().data()), std::streamsize(v->bytes().size()));
+  }
+  const auto fsck = testsupport::RunCommand("fsck.fat -n '" + image + "'");
+  EXPECT_EQ(fsck.status, 0) << fsck.output;
+  EXPECT_NE(fsck.output.find("42 files"), std::string::npos) << fsck.output;
+  const auto last = testsupport::RunCommand("MTOOLS_SKIP_CHECK=1 mcopy -i '" + image +
+                                            "' ::hcpt0039.hcf - | wc -c");
+  EXPECT_EQ(last.output, "1048576\n");
+}
+
 TEST(MarkVolume, FsInfoFollowsTheFat) {
   if (!testsupport::HaveFatTools()) GTEST_SKIP() << "mkfs.fat missing";
   TempDir dir;
