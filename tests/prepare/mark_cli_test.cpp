@@ -69,8 +69,9 @@ void ExpectReadyCard(const std::string& medium, const std::string& mtoolsImage,
   EXPECT_EQ(uint64_t(state["N_sectors_in_standard_rsf"]) * 512, s);
   EXPECT_EQ(uint64_t(state["N_sectors_in_the_last_rsf"]) * 512, l);
   // The raw walk sizes the region only from files of at least 2 MiB.
-  if (l >= (2u << 20))
+  if (l >= (2u << 20)) {
     EXPECT_EQ(uint64_t(state["dirRegionSectors"]) * 512, uint64_t(marked["regionBytes"]));
+  }
   EXPECT_NE(state["hcpt0000Sector"], 0);
   EXPECT_EQ(state["serviceSector"]["N_sectors_in_rsr"], state["N_sectors_in_rsr"]);
 }
