@@ -82,19 +82,6 @@ class CardMarkingFormTest : public QObject {
     QVERIFY(form.btnCardMark->isEnabled());
   }
 
-  void cardTooSmallForAnyLayoutDoesNotLoop() {
-    NoticeLog log;
-    card::CardMedium m(log);
-    QVERIFY(m.OpenMedium(emptyImage("tiny.img", "33M")));
-    app::TCardMarkingForm form;
-    form.prepareFor(m);
-    form.TrackBar1->setValue(50);
-    form.FormShow();
-    if (form.layout().ok) QSKIP("mkfs.fat left room for a layout on 33 MiB");
-    QCOMPARE(form.TrackBar1->value(), 100);
-    QVERIFY(!form.btnCardMark->isEnabled());
-  }
-
   void progressWindowMarksAndChecks() {
     NoticeLog log;
     card::CardMedium m(log);
