@@ -3,6 +3,8 @@
 #include <utility>
 
 #include "app/block_list_form.h"
+#include "app/card_format_action.h"
+#include "app/card_marking_form.h"
 #include "app/card_op_form.h"
 #include "app/removable_drives_select_form.h"
 #include "app/ss_list_form.h"
@@ -32,6 +34,7 @@ void CreateWindows(platform::NoticeSink& notices) {
   w.blockList = std::make_unique<TBlockListForm>();
   w.ssList = std::make_unique<TssList>();
   w.settings = std::make_unique<TSettingsForm>();
+  w.cardMarking = std::make_unique<TCardMarkingForm>();
   w.main->setCardOpForm(w.cardOp.get());
   w.cardOp->setServiceList(w.ssList.get());
   CardActions actions;
@@ -45,6 +48,14 @@ void CreateWindows(platform::NoticeSink& notices) {
   actions.recover = [](TCardOpForm& form) {
     if (RecoverRecordsAction(form)) Instance().thoroughScanNext = true;
   };
+  actions.mark = [](TCardOpForm& form) {
+    // Marking writes raw: the medium is opened again for writing first.
+    card::CardMedium& m = form.medium();
+    const std::string path = m.mediumPath;
+    if (!m.OpenMedium(path, card::OpenOptions{.writable = true})) return false;
+    return Instance().cardMarking->openFor(m);
+  };
+  actions.format = FormatCardAction;
   w.cardOp->setActions(std::move(actions));
   w.recPreview = std::make_unique<TRecPreviewForm>();
   w.recList->setPreviewOpener([](TRecListForm& list) { Instance().recPreview->openFor(list); });
@@ -54,6 +65,7 @@ void DestroyWindows() {
   AppWindows& w = Instance();
   w.recPreview.reset();
   w.settings.reset();
+  w.cardMarking.reset();
   w.ssList.reset();
   w.blockList.reset();
   w.recList.reset();

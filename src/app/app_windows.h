@@ -14,6 +14,7 @@ class TRecPreviewForm;
 namespace app {
 
 class TBlockListForm;
+class TCardMarkingForm;
 class TCardOpForm;
 class TRemovableDrivesSelectForm;
 class TSettingsForm;
@@ -30,6 +31,7 @@ struct AppWindows {
   // After a recovery the next record list scans every block: the probing scan can step over
   // short recordings between the gaps a recovered ring usually holds.
   bool thoroughScanNext = false;
+  std::unique_ptr<TCardMarkingForm> cardMarking;
 };
 
 // Creates the windows; `notices` must outlive them.

@@ -15,7 +15,9 @@ struct CardActions {
   Action records;   // shows the record list modally for the open card
   Action settings;  // shows the recording settings modally; writes the service sector itself
   Action clear;     // clears a marked card (asks first), then reopens
-  Action mark;      // shows the marking window modally; the card window writes the defaults
+  // Shows the marking window modally; true only when the card was marked and checked, so
+  // that the card window writes the default service sector after a successful marking only.
+  std::function<bool(TCardOpForm&)> mark;
   Action format;    // formats an unformatted card (asks first)
   Action erase;     // erases all records of a marked card (asks first), then reopens
   Action recover;   // tries to recover records when the ring pointers are equal

@@ -256,9 +256,16 @@ void TCardOpForm::Button1Click() {
       break;
     case card::CardClass::empty: {
       if (!actions_.mark) return;
-      runChild(actions_.mark);
-      // The card receives its default service sector for the partition files just made; a
-      // card that was not marked after all refuses the write and shows what it holds.
+      shown_ = false;
+      const bool marked = actions_.mark(*this);
+      shown_ = true;
+      // A cancelled or failed marking is never followed by the service sector: the card
+      // shows what it holds (the user was told to format it after a failure).
+      if (!marked) {
+        Reopen();
+        return;
+      }
+      // The card receives its default service sector for the partition files just made.
       if (!medium_.OpenMedium(mediumPath_.toStdString(), card::OpenOptions{.writable = true})) {
         Reopen();
         return;

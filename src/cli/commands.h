@@ -21,6 +21,8 @@ int RunSettings(const Args& args);
 int RunClear(const Args& args);
 int RunErase(const Args& args);
 int RunRecover(const Args& args);
+int RunMark(const Args& args);
+int RunFormat(const Args& args);
 
 // Prints "korvan-cli: <message>" on stderr and returns `status`.
 int Fail(int status, const std::string& message);

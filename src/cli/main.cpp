@@ -37,6 +37,8 @@ const Command kCommands[] = {
     {"clear", cli::RunClear, "clear MEDIUM [--yes]"},
     {"erase", cli::RunErase, "erase MEDIUM [--yes]"},
     {"recover", cli::RunRecover, "recover MEDIUM [--yes]"},
+    {"mark", cli::RunMark, "mark MEDIUM [--share PERCENT] [--dry-run] [--json] [--yes]"},
+    {"format", cli::RunFormat, "format MEDIUM [--yes]"},
 };
 
 int Usage(FILE* out) {

@@ -22,7 +22,8 @@ struct NoticeLog final : platform::NoticeSink {
 
 app::CardActions AllActions() {
   auto none = [](app::TCardOpForm&) {};
-  return {none, none, none, none, none, none, none};
+  auto notMarked = [](app::TCardOpForm&) { return false; };
+  return {none, none, none, notMarked, none, none, none};
 }
 
 struct ButtonState {
