@@ -27,7 +27,9 @@ struct Silent final : platform::NoticeSink {
 
 app::CardActions NoActions() {
   auto none = [](app::TCardOpForm&) {};
-  return {none, none, none, none, none, none, none};
+  app::CardActions a{none, none, none, nullptr, none, none, none};
+  a.mark = [](app::TCardOpForm&) { return false; };
+  return a;
 }
 
 }  // namespace
