@@ -162,6 +162,12 @@ void TRecPreviewForm::FormShow() {
 void TRecPreviewForm::seek(int position) {
   if (!session_) return;
   session_->Seek(position);
+  reportDecoderFailure();
+  if (!Timer2->isActive()) Timer2->start(200);
+}
+
+// A decoder that could not be set up is reported once per opening; the window stays usable.
+void TRecPreviewForm::reportDecoderFailure() {
   switch (session_->TakeDecoderFailure()) {
     case preview::DecoderSetup::ok:
       break;
@@ -172,7 +178,6 @@ void TRecPreviewForm::seek(int position) {
       app::ShowError(this, QStringLiteral("Не удалось выделить память под окружение."));
       break;
   }
-  if (!Timer2->isActive()) Timer2->start(200);
 }
 
 void TRecPreviewForm::showBatteryLine() {
@@ -193,16 +198,7 @@ void TRecPreviewForm::Timer2Timer() {
   if (!session_) return;
   const preview::Shown shown = session_->DecodeShown();
   // The decoder may be set up here for the first time in this opening.
-  switch (session_->TakeDecoderFailure()) {
-    case preview::DecoderSetup::ok:
-      break;
-    case preview::DecoderSetup::no_decoder:
-      app::ShowError(this, QStringLiteral("Декодер H264 не найден."));
-      break;
-    case preview::DecoderSetup::open_failed:
-      app::ShowError(this, QStringLiteral("Не удалось выделить память под окружение."));
-      break;
-  }
+  reportDecoderFailure();
   if (shown == preview::Shown::unchanged) return;
   Image1->setVisible(session_->picture_visible());
   if (session_->picture_visible()) showPicture(session_->picture());

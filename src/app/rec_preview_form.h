@@ -77,6 +77,7 @@ class TRecPreviewForm : public QDialog {
 
   void seek(int position);
   void showBatteryLine();
+  void reportDecoderFailure();
   void showPicture(const preview::Picture& picture);
   void drawRange();
   void setControlsEnabled(bool enabled);

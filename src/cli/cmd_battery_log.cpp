@@ -25,15 +25,6 @@ bool ParseIndex(const std::string& text, size_t& out) {
   return true;
 }
 
-// Scans the ring as the record list does and returns what it lists.
-std::vector<records::TRecord> ScanRecords(card::CardMedium& m) {
-  const card::ServiceSector& s = m.serviceSector;
-  if (!m.regionReader() || s.rec_end_sectnum() == card::kUnsetPointer ||
-      s.rec_end_sectnum() == s.rec_bgn_sectnum())
-    return {};
-  return records::ScanWholeRing(*m.regionReader(), records::ScanRingOf(m)).records;
-}
-
 }  // namespace
 
 int RunBatteryLog(const Args& args) {
@@ -49,7 +40,7 @@ int RunBatteryLog(const Args& args) {
   if (const int status = OpenMediumForCommand(medium, args[0])) return status;
   if (!medium.marked) return Fail(1, "the card is not marked: it holds no recordings");
 
-  const std::vector<records::TRecord> found = ScanRecords(medium);
+  const std::vector<records::TRecord> found = records::ListCardRecords(medium);
   if (index >= found.size())
     return Fail(1, "no recording " + args[1] + " (the card lists " +
                        std::to_string(found.size()) + ")");

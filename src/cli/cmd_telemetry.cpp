@@ -31,14 +31,6 @@ bool ParseNumber(const std::string& text, int64_t& out) {
   return true;
 }
 
-std::vector<records::TRecord> ScanRecords(card::CardMedium& m) {
-  const card::ServiceSector& s = m.serviceSector;
-  if (!m.regionReader() || s.rec_end_sectnum() == card::kUnsetPointer ||
-      s.rec_end_sectnum() == s.rec_bgn_sectnum())
-    return {};
-  return records::ScanWholeRing(*m.regionReader(), records::ScanRingOf(m)).records;
-}
-
 }  // namespace
 
 int RunTelemetry(const Args& args) {
@@ -68,7 +60,7 @@ int RunTelemetry(const Args& args) {
   if (const int status = OpenMediumForCommand(medium, positional[0])) return status;
   if (!medium.marked || !medium.regionReader())
     return Fail(1, "the card is not marked: it holds no recordings");
-  const std::vector<records::TRecord> found = ScanRecords(medium);
+  const std::vector<records::TRecord> found = records::ListCardRecords(medium);
   if (size_t(index) >= found.size())
     return Fail(1, "no recording " + positional[1] + " (the card lists " +
                        std::to_string(found.size()) + ")");

@@ -1,5 +1,7 @@
 #include "preview/h264_decoder.h"
 
+#include "preview/av_holders.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
@@ -9,20 +11,6 @@ extern "C" {
 namespace preview {
 
 namespace {
-
-struct CodecContextDeleter {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameDeleter {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketDeleter {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-
-using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
-using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 
 bool IsYuv420(int format) {
   return format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P;

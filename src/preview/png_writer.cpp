@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "preview/av_holders.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
@@ -12,15 +14,6 @@ namespace preview {
 
 namespace {
 
-struct CodecContextDeleter {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameDeleter {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketDeleter {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
 struct FileCloser {
   void operator()(FILE* f) const { std::fclose(f); }
 };
@@ -33,9 +26,9 @@ bool WritePng(const Picture& picture, const std::string& path, std::string& erro
     error = "the PNG encoder is not available";
     return false;
   }
-  std::unique_ptr<AVCodecContext, CodecContextDeleter> c(avcodec_alloc_context3(codec));
-  std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
-  std::unique_ptr<AVPacket, PacketDeleter> packet(av_packet_alloc());
+  CodecContextPtr c(avcodec_alloc_context3(codec));
+  FramePtr frame(av_frame_alloc());
+  PacketPtr packet(av_packet_alloc());
   if (!c || !frame || !packet) {
     error = "out of memory";
     return false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "records/record_list.h"
+#include "records/scan_ring.h"
 
 namespace records {
 
@@ -21,6 +22,14 @@ WholeRingScan ScanWholeRing(card::RegionReader& reader, ScanRing ring, ScanMode 
   }  // the destructor asks the waiting worker to end and joins it
   out.records = list.snapshot();
   return out;
+}
+
+std::vector<TRecord> ListCardRecords(card::CardMedium& m) {
+  const card::ServiceSector& s = m.serviceSector;
+  if (!m.regionReader() || s.rec_end_sectnum() == card::kUnsetPointer ||
+      s.rec_end_sectnum() == s.rec_bgn_sectnum())
+    return {};
+  return ScanWholeRing(*m.regionReader(), ScanRingOf(m)).records;
 }
 
 }  // namespace records

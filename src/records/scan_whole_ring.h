@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "card/card_medium.h"
 #include "card/region_reader.h"
 #include "records/reclistloadth.h"
 #include "records/trecord.h"
@@ -21,5 +22,9 @@ struct WholeRingScan {
 
 WholeRingScan ScanWholeRing(card::RegionReader& reader, ScanRing ring,
                             ScanMode mode = ScanMode::probing);
+
+// The recordings of an open card as the record list lists them (probing scan): none when the
+// card has no region reader or its ring is unset or empty.
+std::vector<TRecord> ListCardRecords(card::CardMedium& medium);
 
 }  // namespace records

@@ -1,31 +1,12 @@
-// RAII holders for the FFmpeg objects the simulator's encoders use.
-//
-// Each holder is a std::unique_ptr whose deleter calls the matching FFmpeg free function, so
-// an encoder never leaks a context, frame or packet on an early return. Any thread; a holder
-// is owned by one encoder at a time.
+// The simulator's encoders use the same FFmpeg holders as the preview.
 #pragma once
 
-#include <memory>
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/frame.h>
-}
+#include "preview/av_holders.h"
 
 namespace cardsim {
 
-struct CodecContextDeleter {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameDeleter {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketDeleter {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-
-using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
-using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
+using preview::CodecContextPtr;
+using preview::FramePtr;
+using preview::PacketPtr;
 
 }  // namespace cardsim
