@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Set-up, build, then the main job on the built-in demo card: make the card with the recorder
 # simulator, show its state, list its recordings, convert them all to .mp4 (with the GPS
-# track, subtitles and telemetry beside each) and verify each.
+# track, subtitles and telemetry beside each) and verify each; then prepare a new blank card
+# image for the recorder (format, mark, settings) and check it with fsck.fat.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -29,3 +30,12 @@ if command -v gpsbabel >/dev/null; then
   gpsbabel -t -i gpx -f "${last%.mp4}.gpx" -o unicsv -F -
 fi
 head -n 12 "${last%.mp4}.srt"
+echo "== a new 256 MiB card image prepared for the recorder: format, mark, settings"
+blank=build/demo-new-card.img
+rm -f "$blank" && truncate -s 256M "$blank"
+build/korvan-cli format "$blank" --yes
+build/korvan-cli mark "$blank" --yes
+build/korvan-cli settings "$blank" --set quality=medium vox=3 timer1=daily,2026-12-09,07:30,01:00 --yes >/dev/null
+build/korvan-cli settings "$blank"
+if command -v fsck.fat >/dev/null; then fsck.fat -n "$blank" | tail -n 1; fi
+build/korvan-cli info "$blank" | head -n 3
