@@ -8,6 +8,7 @@
 #include "card/card_medium.h"
 #include "cli/cli_notice_sink.h"
 #include "cli/commands.h"
+#include "cli/decimal_arg.h"
 #include "cli/open_medium.h"
 #include "records/output_folder.h"
 #include "records/scan_whole_ring.h"
@@ -18,10 +19,9 @@ namespace cli {
 namespace {
 
 bool ParseIndex(const std::string& text, size_t& out) {
-  if (text.empty() || text.size() > 9) return false;
-  for (char c : text)
-    if (c < '0' || c > '9') return false;
-  out = std::stoul(text);
+  int64_t n = 0;
+  if (!ParseDecimal(text, 9, n)) return false;
+  out = size_t(n);
   return true;
 }
 

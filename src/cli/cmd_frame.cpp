@@ -8,6 +8,7 @@
 #include "card/card_medium.h"
 #include "cli/cli_notice_sink.h"
 #include "cli/commands.h"
+#include "cli/decimal_arg.h"
 #include "cli/open_medium.h"
 #include "preview/dark_region_map.h"
 #include "preview/png_writer.h"
@@ -21,10 +22,9 @@ namespace cli {
 namespace {
 
 bool ParseCount(const std::string& text, int& out) {
-  if (text.empty() || text.size() > 9) return false;
-  for (char c : text)
-    if (c < '0' || c > '9') return false;
-  out = std::stoi(text);
+  int64_t n = 0;
+  if (!ParseDecimal(text, 9, n)) return false;
+  out = int(n);
   return true;
 }
 

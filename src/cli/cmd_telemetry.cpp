@@ -10,6 +10,7 @@
 #include "card/card_medium.h"
 #include "cli/cli_notice_sink.h"
 #include "cli/commands.h"
+#include "cli/decimal_arg.h"
 #include "cli/open_medium.h"
 #include "convert/part_telemetry.h"
 #include "records/output_folder.h"
@@ -23,13 +24,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: korvan-cli telemetry MEDIUM RECORD OUTDIR [--range FIRST_SECTOR LAST_SECTOR]";
 
-bool ParseNumber(const std::string& text, int64_t& out) {
-  if (text.empty() || text.size() > 10) return false;
-  for (char c : text)
-    if (c < '0' || c > '9') return false;
-  out = std::stoll(text);
-  return true;
-}
+bool ParseNumber(const std::string& text, int64_t& out) { return ParseDecimal(text, 10, out); }
 
 }  // namespace
 

@@ -2,17 +2,13 @@
 
 #include <cstdlib>
 
+#include "cli/decimal_arg.h"
+
 namespace cli {
 
 namespace {
 
-bool ParseNumber(const std::string& text, int64_t& out) {
-  if (text.empty() || text.size() > 18) return false;
-  for (char c : text)
-    if (c < '0' || c > '9') return false;
-  out = std::strtoll(text.c_str(), nullptr, 10);
-  return true;
-}
+bool ParseNumber(const std::string& text, int64_t& out) { return ParseDecimal(text, 18, out); }
 
 bool ParseList(const std::string& text, std::vector<size_t>& out) {
   size_t start = 0;
