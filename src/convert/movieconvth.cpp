@@ -10,6 +10,7 @@
 #include "convert/integrity_block.h"
 #include "convert/mp4_muxer.h"
 #include "convert/mp4_postprocess.h"
+#include "convert/output_name.h"
 #include "platform/thread_priority.h"
 
 namespace convert {
@@ -140,13 +141,18 @@ std::string TMovieConvTh::SinglePath() const {
   return request_.outputDir + request_.convBaseName + ".mp4";
 }
 
-std::string TMovieConvTh::PartPath() const {
-  for (int n = 1;; ++n) {
+// The next part's file. Parts are numbered in the order written, so converting a recording
+// again overwrites its own earlier parts; a number whose file holds anything else is passed
+// over and kept.
+std::string TMovieConvTh::PartPath() {
+  const OutputIdentity self{&record_, request_.convStart, endSector_};
+  for (;;) {
     char suffix[16];
-    std::snprintf(suffix, sizeof suffix, "_part%02d", n);
+    std::snprintf(suffix, sizeof suffix, "_part%02d", ++partNumber_);
     std::string path = request_.outputDir + request_.convBaseName + suffix + ".mp4";
     std::error_code ec;
-    if (!std::filesystem::exists(path, ec) && !ec) return path;
+    const bool exists = std::filesystem::exists(path, ec) || ec;
+    if (!exists || HoldsPartOf(path, self)) return path;
   }
 }
 

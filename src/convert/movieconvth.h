@@ -139,7 +139,7 @@ class TMovieConvTh {
   int64_t Ring(int64_t d) const;
   int Percent(int64_t sectors) const;
   std::string SinglePath() const;
-  std::string PartPath() const;
+  std::string PartPath();
 
   card::RegionReader& region_;
   const records::TRecord record_;
@@ -155,6 +155,7 @@ class TMovieConvTh {
   PartIndex index_;
   std::vector<uint8_t> saveArea_;  // the box buffer during a split look-ahead only
   int32_t partStart_ = 0;
+  int partNumber_ = 0;  // of the last part path handed out
   int32_t endSector_ = 0;
   int64_t span_ = 1;
   int32_t splitSector_ = -1;

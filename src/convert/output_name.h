@@ -31,6 +31,10 @@ OutputIdentity WholeRecordIdentity(const records::TRecord& record);
 // information sectors); false for a missing file or one without a readable record.
 bool HoldsSameRecording(const std::string& mp4Path, const OutputIdentity& id);
 
+// True when the sealed file at `mp4Path` holds any part of the conversion `id` (its part may
+// start elsewhere than `id.partStart`).
+bool HoldsPartOf(const std::string& mp4Path, const OutputIdentity& id);
+
 struct OutputName {
   std::string baseName;        // without folder and extension
   bool holdsSameRecording = false;  // its files already hold this conversion

@@ -248,7 +248,7 @@ TEST(ConversionEndToEnd, RangeConversionTakesPartOfTheRecordUnderFreshNames) {
   ExpectDecodes(Lines(r1.output)[0]);
 }
 
-TEST(ConversionEndToEnd, SplitPartsStartWithKeyFramesAndContinueTheNumbering) {
+TEST(ConversionEndToEnd, SplitPartsStartWithKeyFramesAndKeepOtherFilesNumbers) {
   REQUIRE_PEERS();
   TempDir dir;
   const nlohmann::json card = WriteCard(dir, "--file-mib 2 --recordings 1 --blocks 12");
@@ -278,6 +278,13 @@ TEST(ConversionEndToEnd, SplitPartsStartWithKeyFramesAndContinueTheNumbering) {
   EXPECT_GE(video + audio, rec["video_frames"].get<int>() + rec["audio_frames"].get<int>());
   EXPECT_LE(video + audio,
             rec["video_frames"].get<int>() + rec["audio_frames"].get<int>() + overlaps);
+  EXPECT_EQ(Names(dir / "out").size(), o.paths.size() + 1);
+
+  // Converting again overwrites its own parts under the same numbers, and keeps the other file.
+  const Outcome again = Convert(*open.medium.regionReader(), open.records[0],
+                                WholeRecord(open.records[0], dir / "out"), 400000);
+  ASSERT_TRUE(again.done) << again.code;
+  EXPECT_EQ(again.paths, o.paths);
   EXPECT_EQ(Names(dir / "out").size(), o.paths.size() + 1);
 }
 
