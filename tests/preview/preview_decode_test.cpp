@@ -114,7 +114,9 @@ void CheckEveryPosition(int width, int height) {
     const int frame = MatchingFrame(c, v);
     ASSERT_GE(frame, 0) << "position " << p;
     EXPECT_EQ(frame % 25, 0) << "key frames come every 25 pictures";
-    if (p == 0) EXPECT_EQ(frame, 0);
+    if (p == 0) {
+      EXPECT_EQ(frame, 0);
+    }
     EXPECT_GE(frame, previous);
     previous = frame;
     frames.insert(frame);
