@@ -9,28 +9,14 @@
 #include "cardsim/card_writer.h"
 #include "support/temp_dir.h"
 
+using testsupport::Lines;
+using testsupport::Names;
 using testsupport::RunCommand;
 using testsupport::TempDir;
 
 namespace {
 
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    if (!line.empty()) lines.push_back(line);
-  return lines;
-}
-
-std::vector<std::string> Names(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(dir))
-    names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 // A small card of `count` real recordings of three blocks each, in two partition files.
 cardsim::CardResult WriteCard(const std::string& folder, int count, bool sameStart) {

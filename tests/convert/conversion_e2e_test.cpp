@@ -22,6 +22,8 @@
 #include "records/scan_whole_ring.h"
 #include "support/temp_dir.h"
 
+using testsupport::Lines;
+using testsupport::Names;
 using testsupport::RunCommand;
 using testsupport::TempDir;
 
@@ -89,22 +91,6 @@ void ExpectDecodes(const std::string& mp4) {
   const auto r = RunCommand("ffmpeg -nostdin -v error -i " + Quote(mp4) + " -f null -");
   EXPECT_EQ(r.status, 0) << mp4;
   EXPECT_EQ(r.output, "") << mp4;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string l; std::getline(in, l);)
-    if (!l.empty()) out.push_back(l);
-  return out;
-}
-
-std::vector<std::string> Names(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(dir))
-    names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 // Forwards reads, failing chosen sectors with a chosen result, or all reads from the n-th

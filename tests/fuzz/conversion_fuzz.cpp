@@ -62,10 +62,7 @@ void Convert(card::RegionReader& region, const records::TRecord& record, int lin
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < base::kSectorSize) return 0;
   fuzzsupport::Cursor in({data, size});
-  base::Sector raw{};
-  const auto head = in.take(base::kSectorSize);
-  std::copy(head.begin(), head.end(), raw.begin());
-  const card::ServiceSector ss(raw);
+  const card::ServiceSector ss = in.service_sector();
   const size_t sectors = (in.left() + base::kSectorSize - 1) / base::kSectorSize;
   const uint32_t blocks = uint32_t(std::clamp<size_t>((sectors + 255) / 256, 1, 64));
   fuzzsupport::BytesRegion region(in.take(in.left()), blocks * 256, 1024);

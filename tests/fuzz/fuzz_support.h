@@ -55,6 +55,13 @@ class Cursor {
     pos_ += n;
     return s;
   }
+  // The next sector's bytes as a service sector (zeros past the end).
+  card::ServiceSector service_sector() {
+    base::Sector raw{};
+    const auto head = take(base::kSectorSize);
+    std::copy(head.begin(), head.end(), raw.begin());
+    return card::ServiceSector(raw);
+  }
 
  private:
   std::span<const uint8_t> in_;

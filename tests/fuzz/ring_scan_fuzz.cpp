@@ -18,10 +18,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < base::kSectorSize) return 0;
   fuzzsupport::Cursor in({data, size});
-  base::Sector raw{};
-  const auto head = in.take(base::kSectorSize);
-  std::copy(head.begin(), head.end(), raw.begin());
-  const card::ServiceSector ss(raw);
+  const card::ServiceSector ss = in.service_sector();
   const uint32_t blocks = uint32_t(std::max<size_t>(in.left() / base::kSectorSize, 1));
   fuzzsupport::BytesRegion region(in.take(in.left()), blocks * 256, 8 * 256, true);
 

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -29,5 +30,11 @@ CommandResult RunCommand(const std::string& command);
 
 // Whether a program is on PATH (tests that need a peer skip without it).
 bool HaveProgram(const std::string& name);
+
+// The non-empty lines of a command's output.
+std::vector<std::string> Lines(const std::string& text);
+
+// The names of the entries of folder `dir`, sorted.
+std::vector<std::string> Names(const std::string& dir);
 
 }  // namespace testsupport
